@@ -1,0 +1,41 @@
+// The process entry point and the process-wide objects.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include "app/CommandLine.h"
+#include "app/Globals.h"
+
+// Built in this order before wWinMain runs, destroyed in reverse after it.
+CAppModule g_Module;
+CHTTPServer g_HttpServer;
+CTranslucentDlg g_App;
+
+namespace {
+
+// The "delfile" form: an outside caller asks us to remove a file first.
+void DeleteRequestedFile(const std::wstring& path) {
+    ::DeleteFileW(path.c_str());
+    ::Sleep(100);
+    ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+    ::CoInitialize(nullptr);
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    // The module remembers the instance handle for loading resources.
+    g_Module.Init(instance);
+
+    const StartupCommand command = ParseCommandLine(commandLine ? commandLine : L"");
+    if (!command.fileToDelete.empty()) DeleteRequestedFile(command.fileToDelete);
+
+    g_App.RunApplication(command.relaunched);
+
+    g_Module.Term();
+    ::CoUninitialize();
+    return 0;
+}

@@ -1,0 +1,30 @@
+# The native build: the portable code and its tests under ASan and UBSan, and
+# the fuzz targets when the compiler is clang.
+set(QUILLMOOR_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+
+find_package(GTest REQUIRED)
+find_package(Threads REQUIRED)
+
+add_library(quillmoor_portable STATIC ${QUILLMOOR_PORTABLE_SOURCES})
+target_include_directories(quillmoor_portable PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
+target_compile_options(quillmoor_portable PUBLIC ${QUILLMOOR_SANITIZE} -g)
+target_link_options(quillmoor_portable PUBLIC ${QUILLMOOR_SANITIZE})
+target_link_libraries(quillmoor_portable PRIVATE quillmoor_warnings)
+
+quillmoor_add_test_executables(QUILLMOOR_PORTABLE_TESTS quillmoor_portable GTest::gtest_main Threads::Threads)
+
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  set(QUILLMOOR_FUZZ_SECONDS 10 CACHE STRING "How long tools/test runs each fuzz target")
+  foreach(source ${QUILLMOOR_FUZZ_TARGETS})
+    get_filename_component(name ${source} NAME_WE)
+    add_executable(${name} ${source})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${name} PRIVATE quillmoor_portable quillmoor_warnings)
+    set(corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
+    file(MAKE_DIRECTORY ${corpus})
+    add_test(NAME ${name}
+             COMMAND ${name} -max_total_time=${QUILLMOOR_FUZZ_SECONDS} -print_final_stats=0 ${corpus})
+    set_tests_properties(${name} PROPERTIES LABELS fuzz)
+  endforeach()
+endif()

@@ -1,0 +1,58 @@
+# Source lists shared by both builds.
+
+# Code that includes no Windows header: built by both builds, tested natively
+# under ASan and UBSan and under Wine.
+set(QUILLMOOR_PORTABLE_SOURCES
+  app/CommandLine.cpp
+  app/ForwardRule.cpp
+  app/ModulePath.cpp
+  common/OutBuf.cpp
+  net/Md5.cpp
+)
+
+# Tests of the portable code, one executable per folder.
+# Each entry is "executable:source,source,...".
+set(QUILLMOOR_PORTABLE_TESTS
+  "app_tests:app/CommandLine_test.cpp,app/ModulePath_test.cpp,app/ForwardRule_test.cpp"
+  "common_tests:common/OutBuf_test.cpp"
+  "net_tests:net/Md5_test.cpp"
+)
+
+# Fuzz targets of the portable code (native clang build only).
+# Each target is named after its file.
+set(QUILLMOOR_FUZZ_TARGETS
+  common/OutBuf_fuzz.cpp
+  net/Md5_fuzz.cpp
+)
+
+# The Windows side of the client, everything but the entry point.
+set(QUILLMOOR_WINDOWS_SOURCES
+  app/GameLoop.cpp
+  app/RunSequence.cpp
+  game/GameDlg.cpp
+  server/HTTPServer.cpp
+  skin/KeyboardHook.cpp
+  skin/TranslucentDlg.cpp
+  toolkit/MessageLoop.cpp
+  update/SelfUpdate.cpp
+)
+
+# Tests that need Windows, run under Wine.
+set(QUILLMOOR_WINDOWS_TESTS
+  "app_win_tests:app/GameLoop_test.cpp"
+  "toolkit_tests:toolkit/MessageLoop_test.cpp"
+)
+
+# Adds one test executable, and one CTest entry, per entry of the list;
+# extra arguments are the libraries to link.
+function(quillmoor_add_test_executables list)
+  foreach(entry ${${list}})
+    string(REPLACE ":" ";" parts "${entry}")
+    list(GET parts 0 name)
+    list(GET parts 1 sources)
+    string(REPLACE "," ";" sources "${sources}")
+    add_executable(${name} ${sources})
+    target_link_libraries(${name} PRIVATE ${ARGN} quillmoor_warnings)
+    add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  endforeach()
+endfunction()

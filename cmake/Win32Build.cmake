@@ -1,0 +1,44 @@
+# The Windows build: Quillmoor.exe and the Windows test executables, which
+# CTest runs under Wine through CMAKE_CROSSCOMPILING_EMULATOR.
+
+# Static runtime: no DLL needs to sit beside the executable.
+string(APPEND CMAKE_EXE_LINKER_FLAGS " -static -static-libgcc -static-libstdc++")
+# Resource scripts are UTF-8: they carry Chinese texts.
+string(APPEND CMAKE_RC_FLAGS " --codepage=65001")
+
+add_compile_definitions(UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+
+# GoogleTest from Debian's sources, built with the cross compiler.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# libwebp's decoder, cross-built by tools/setup from Debian's patched sources.
+set(QUILLMOOR_WEBP_PREFIX ${CMAKE_SOURCE_DIR}/.deps/libwebp-i686 CACHE PATH "Cross-built libwebp")
+add_library(quillmoor_webp STATIC IMPORTED)
+set_target_properties(quillmoor_webp PROPERTIES
+  IMPORTED_LOCATION ${QUILLMOOR_WEBP_PREFIX}/lib/libwebpdecoder.a
+  INTERFACE_INCLUDE_DIRECTORIES ${QUILLMOOR_WEBP_PREFIX}/include)
+
+add_library(quillmoor_portable STATIC ${QUILLMOOR_PORTABLE_SOURCES})
+target_include_directories(quillmoor_portable PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
+target_link_libraries(quillmoor_portable PRIVATE quillmoor_warnings)
+
+add_library(quillmoor_windows STATIC ${QUILLMOOR_WINDOWS_SOURCES})
+target_link_libraries(quillmoor_windows
+  PUBLIC quillmoor_portable ole32 oleaut32 uuid comctl32 shell32 user32 gdi32 ws2_32 wininet iphlpapi
+  PRIVATE quillmoor_warnings)
+
+add_executable(Quillmoor WIN32 app/main.cpp res/Quillmoor.rc)
+target_link_options(Quillmoor PRIVATE -municode)
+target_link_libraries(Quillmoor PRIVATE quillmoor_windows quillmoor_warnings)
+
+quillmoor_add_test_executables(QUILLMOOR_PORTABLE_TESTS quillmoor_portable GTest::gtest_main)
+quillmoor_add_test_executables(QUILLMOOR_WINDOWS_TESTS quillmoor_windows GTest::gtest_main)
+
+# The executable itself: its format, and whole starts under Wine.
+add_test(NAME quillmoor_exe
+         COMMAND ${CMAKE_COMMAND} -DEXE=$<TARGET_FILE:Quillmoor>
+                 -DWINE_EXEC=${CMAKE_SOURCE_DIR}/tools/wine-exec
+                 -DWORK=${CMAKE_BINARY_DIR}/exe-test
+                 -P ${CMAKE_SOURCE_DIR}/app/Executable_test.cmake)

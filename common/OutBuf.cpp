@@ -1,0 +1,193 @@
+#include "common/OutBuf.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int64_t kMaxLength = INT32_MAX;
+constexpr int kScratchSize = 4096;
+
+// Closes the file when the scope ends, unless the caller closed it first.
+struct FileCloser {
+    std::FILE* file;
+    ~FileCloser() {
+        if (file) std::fclose(file);
+    }
+    // Returns true when the close succeeded (all buffered bytes written).
+    bool Close() {
+        std::FILE* f = file;
+        file = nullptr;
+        return std::fclose(f) == 0;
+    }
+};
+
+}  // namespace
+
+COutBuf::~COutBuf() {
+    std::free(m_pData);
+}
+
+void COutBuf::Clear() {
+    std::free(m_pData);
+    m_pData = nullptr;
+    m_nLength = 0;
+    m_nCapacity = 0;
+}
+
+char* COutBuf::GetData() { return m_pData; }
+const char* COutBuf::GetData() const { return m_pData; }
+int32_t COutBuf::GetLength() const { return m_nLength; }
+bool COutBuf::IsEmpty() const { return m_nLength == 0; }
+
+bool COutBuf::AppendByte(uint8_t value) { return Append(&value, 1); }
+
+bool COutBuf::AppendInt32(int32_t value) {
+    const auto bits = static_cast<uint32_t>(value);
+    const uint8_t bytes[4] = {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
+                              static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)};
+    return Append(bytes, 4);
+}
+
+char* COutBuf::GetString() {
+    if (m_nLength == m_nCapacity) {
+        if (!AppendByte(0)) return m_pData;
+        --m_nLength;
+    } else {
+        m_pData[m_nLength] = 0;
+    }
+    return m_pData;
+}
+
+bool COutBuf::AppendString(const char* text) {
+    if (!text) return false;
+    const size_t length = std::strlen(text);
+    if (length > static_cast<size_t>(kMaxLength)) return false;
+    return Append(text, static_cast<int32_t>(length));
+}
+
+int64_t COutBuf::RoundUpToGranule(int64_t count) const {
+    const int64_t granule = m_nGrowStep > 0 ? m_nGrowStep : 1;
+    const int64_t rounded = (count + granule - 1) / granule * granule;
+    return rounded > kMaxLength ? kMaxLength : rounded;
+}
+
+bool COutBuf::Regrow(int32_t newCapacity, const void* extra, int32_t extraCount) {
+    char* block = static_cast<char*>(std::malloc(static_cast<size_t>(newCapacity)));
+    if (!block) return false;
+    if (m_nLength > 0) std::memcpy(block, m_pData, static_cast<size_t>(m_nLength));
+    // The new bytes are copied before the old block goes: they may lie in it
+    // (AppendBuffer of the buffer itself).
+    if (extraCount > 0) std::memcpy(block + m_nLength, extra, static_cast<size_t>(extraCount));
+    std::free(m_pData);
+    m_pData = block;
+    m_nCapacity = newCapacity;
+    m_nLength += extraCount;
+    return true;
+}
+
+bool COutBuf::Append(const void* bytes, int32_t count) {
+    if (count == 0) return true;
+    if (count < 0 || !bytes) return false;
+    const int64_t needed = static_cast<int64_t>(m_nLength) + count;
+    if (needed > kMaxLength) return false;
+    if (needed > m_nCapacity) {
+        return Regrow(static_cast<int32_t>(RoundUpToGranule(needed)), bytes, count);
+    }
+    std::memmove(m_pData + m_nLength, bytes, static_cast<size_t>(count));
+    m_nLength = static_cast<int32_t>(needed);
+    return true;
+}
+
+bool COutBuf::AppendFormat(const char* format, ...) {
+    if (!format) return false;
+    std::va_list args;
+    va_start(args, format);
+    std::va_list again;
+    va_copy(again, args);
+
+    // Short texts are formatted on the stack; a longer one is formatted again
+    // into a block of its exact size.
+    char scratch[kScratchSize];
+    const int length = std::vsnprintf(scratch, sizeof scratch, format, args);
+    va_end(args);
+    bool appended = false;
+    if (length >= 0 && length < kScratchSize) {
+        appended = Append(scratch, length);
+    } else if (length >= kScratchSize) {
+        const size_t size = static_cast<size_t>(length) + 1;
+        if (char* text = static_cast<char*>(std::malloc(size))) {
+            std::vsnprintf(text, size, format, again);
+            appended = Append(text, length);
+            std::free(text);
+        }
+    }
+    va_end(again);
+    return appended;
+}
+
+bool COutBuf::LoadFromFile(const char* path) {
+    if (!path) return false;
+    FileCloser file{std::fopen(path, "rb")};
+    if (!file.file) return false;
+    if (std::fseek(file.file, 0, SEEK_END) != 0) return false;
+    const long size = std::ftell(file.file);
+    if (size < 0 || size > kMaxLength) return false;
+    if (std::fseek(file.file, 0, SEEK_SET) != 0) return false;
+    if (size == 0) {
+        Clear();
+        return true;
+    }
+    char* block = static_cast<char*>(std::malloc(static_cast<size_t>(size)));
+    if (!block) return false;
+    const size_t read = std::fread(block, 1, static_cast<size_t>(size), file.file);
+    if (read != static_cast<size_t>(size)) {
+        std::free(block);
+        return false;
+    }
+    std::free(m_pData);
+    m_pData = block;
+    m_nLength = m_nCapacity = static_cast<int32_t>(size);
+    return true;
+}
+
+bool COutBuf::SaveToFile(const char* path) const {
+    if (!path) return false;
+    FileCloser file{std::fopen(path, "wb")};
+    if (!file.file) return false;
+    bool written = true;
+    if (m_nLength > 0) {
+        written = std::fwrite(m_pData, 1, static_cast<size_t>(m_nLength), file.file) ==
+                  static_cast<size_t>(m_nLength);
+    }
+    // A failed close can mean that buffered bytes never reached the disk.
+    const bool closed = file.Close();
+    return written && closed;
+}
+
+bool COutBuf::AppendBuffer(const COutBuf& other) {
+    return Append(other.GetData(), other.GetLength());
+}
+
+COutBuf& COutBuf::SetGrowStep(int32_t granule) {
+    m_nGrowStep = granule;
+    return *this;
+}
+
+void COutBuf::AlignTo(int32_t multiple) {
+    if (multiple < 2) return;
+    const int32_t padding = (multiple - m_nLength % multiple) % multiple;
+    if (padding == 0) return;
+    const int64_t needed = static_cast<int64_t>(m_nLength) + padding;
+    if (needed > kMaxLength || !Reserve(static_cast<int32_t>(needed))) return;
+    std::memset(m_pData + m_nLength, 0, static_cast<size_t>(padding));
+    m_nLength = static_cast<int32_t>(needed);
+}
+
+bool COutBuf::Reserve(int32_t count) {
+    if (count < 0) return false;
+    if (count <= m_nCapacity) return true;
+    return Regrow(static_cast<int32_t>(RoundUpToGranule(count)), nullptr, 0);
+}

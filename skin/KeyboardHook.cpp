@@ -1,0 +1,3 @@
+#include "skin/KeyboardHook.h"
+
+HHOOK g_hKeyboardHook = nullptr;

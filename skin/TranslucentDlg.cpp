@@ -1,0 +1,15 @@
+#include "skin/TranslucentDlg.h"
+
+CTranslucentDlg::CTranslucentDlg() {
+    ::VariantInit(&m_varStartUrl);
+}
+
+CTranslucentDlg::~CTranslucentDlg() {
+    ::VariantClear(&m_varStartUrl);
+}
+
+void CTranslucentDlg::RunStartWindowModal() {
+    // PLACEHOLDER until the start window lands: it goes at once, and its
+    // destruction leads on to the game window.
+    m_nRunMode = kRunModeGameWindow;
+}

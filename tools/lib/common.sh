@@ -1,0 +1,55 @@
+# Shared by tools/run and tools/test: where things live, the builds, and the
+# Wine session (display, private prefix, one persistent wineserver).
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build="$root/build"
+# shellcheck source=tools/lib/wine-env.sh
+. "$root/tools/lib/wine-env.sh"
+
+log() { printf '%s\n' "$*" >&2; }
+
+build_win32() {
+  cmake -S "$root" -B "$build/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" "$@" >"$build/win32-configure.log" ||
+    { cat "$build/win32-configure.log" >&2; return 1; }
+  cmake --build "$build/win32"
+}
+
+build_native() {
+  cmake -S "$root" -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "$@" >"$build/native-configure.log" ||
+    { cat "$build/native-configure.log" >&2; return 1; }
+  cmake --build "$build/native"
+}
+
+xvfb_pid=""
+# A display for GUI code: the caller's, or a private Xvfb.
+start_display() {
+  [ -n "${DISPLAY:-}" ] && return 0
+  local fifo
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  local number
+  read -r -t 30 number <"$fifo" || { rm -f "$fifo"; log "Xvfb did not start"; return 1; }
+  rm -f "$fifo"
+  export DISPLAY=":$number"
+}
+
+# Starts one wineserver for the whole run and brings the prefix up. Wine's own
+# helper processes inherit open descriptors, so everything Wine starts here
+# writes to /dev/null and never holds a caller's pipe open.
+start_wine() {
+  mkdir -p "$WINEPREFIX"
+  wineserver -p </dev/null >/dev/null 2>&1
+  wineboot -i </dev/null >/dev/null 2>&1 || true
+}
+
+stop_session() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+}
