@@ -39,7 +39,7 @@ set(QUILLMOOR_WINDOWS_SOURCES
 
 # Tests that need Windows, run under Wine.
 set(QUILLMOOR_WINDOWS_TESTS
-  "app_win_tests:app/GameLoop_test.cpp"
+  "app_win_tests:app/GameLoop_test.cpp,app/Resources_test.cpp"
   "toolkit_tests:toolkit/MessageLoop_test.cpp"
 )
 

@@ -42,3 +42,6 @@ add_test(NAME quillmoor_exe
                  -DWINE_EXEC=${CMAKE_SOURCE_DIR}/tools/wine-exec
                  -DWORK=${CMAKE_BINARY_DIR}/exe-test
                  -P ${CMAKE_SOURCE_DIR}/app/Executable_test.cmake)
+
+# The resource test opens the executable beside it.
+add_dependencies(app_win_tests Quillmoor)

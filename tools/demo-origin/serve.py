@@ -1,0 +1,71 @@
+#!/usr/bin/env python3
+"""The demo origin: a stand-in, on 127.0.0.1, for the update host, the game
+page host and the asset CDN, so that the whole client runs offline.
+
+  /ruruvir/brightfen/ver.txt        the version file, made for the build given
+  /ruruvir/brightfen/Quillmoor.exe  that build
+  /wd/tov/index.htm                 the start and game page
+  anything else                     a file under site/, as the asset CDN would
+
+It stops by itself after --lifetime seconds (default: one hour).
+"""
+import argparse
+import hashlib
+import http.server
+import os
+import threading
+
+SITE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "site")
+UPDATE_DIR = "/ruruvir/brightfen/"
+
+
+def version_file(version, build):
+    digest = hashlib.md5(open(build, "rb").read()).hexdigest() if build else "0" * 32
+    return f"version={version}\r\nmd5={digest}\r\nexe=Quillmoor.exe\r\n".encode("ascii")
+
+
+def make_handler(version, build):
+    class Handler(http.server.SimpleHTTPRequestHandler):
+        def __init__(self, *args, **kwargs):
+            super().__init__(*args, directory=SITE, **kwargs)
+
+        def do_GET(self):
+            path = self.path.split("?", 1)[0]
+            if path == UPDATE_DIR + "ver.txt":
+                return self.reply(version_file(version, build), "text/plain")
+            if path == UPDATE_DIR + "Quillmoor.exe" and build:
+                return self.reply(open(build, "rb").read(), "application/octet-stream")
+            return super().do_GET()
+
+        def reply(self, body, content_type):
+            self.send_response(200)
+            self.send_header("Content-Type", content_type)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+
+        def log_message(self, format, *args):
+            if not self.server.quiet:
+                super().log_message(format, *args)
+
+    return Handler
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--port", type=int, default=12320)
+    parser.add_argument("--version", default="1.0.5", help="version announced in ver.txt")
+    parser.add_argument("--build", help="the Quillmoor.exe offered as the new build")
+    parser.add_argument("--lifetime", type=float, default=3600, help="seconds before it stops by itself")
+    parser.add_argument("--quiet", action="store_true")
+    args = parser.parse_args()
+
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", args.port), make_handler(args.version, args.build))
+    server.quiet = args.quiet
+    threading.Timer(args.lifetime, server.shutdown).start()
+    print(f"demo origin on http://127.0.0.1:{args.port}/ announcing {args.version}", flush=True)
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()
