@@ -113,13 +113,7 @@ void Md5Final(Md5Context* context, uint8_t digest[16]) {
     for (size_t i = 0; i < sizeof *context; ++i) wipe[i] = 0;
 }
 
-std::string Md5HexDigest(const void* bytes, uint32_t length) {
-    Md5Context context;
-    Md5Init(&context);
-    Md5Update(&context, bytes, length);
-    uint8_t digest[16];
-    Md5Final(&context, digest);
-
+std::string Md5DigestText(const uint8_t digest[16]) {
     static constexpr char kHex[] = "0123456789abcdef";
     std::string text(32, '\0');
     for (int i = 0; i < 16; ++i) {
@@ -127,6 +121,15 @@ std::string Md5HexDigest(const void* bytes, uint32_t length) {
         text[2 * i + 1] = kHex[digest[i] & 15];
     }
     return text;
+}
+
+std::string Md5HexDigest(const void* bytes, uint32_t length) {
+    Md5Context context;
+    Md5Init(&context);
+    Md5Update(&context, bytes, length);
+    uint8_t digest[16];
+    Md5Final(&context, digest);
+    return Md5DigestText(digest);
 }
 
 bool Md5HexMatches(const char* expected, const void* bytes, uint32_t length) {

@@ -18,6 +18,8 @@ void Md5Update(Md5Context* context, const void* bytes, uint32_t length);
 // Pads, writes the 16-byte digest and wipes the whole context.
 void Md5Final(Md5Context* context, uint8_t digest[16]);
 
+// A 16-byte digest as 32 lower-case hexadecimal characters ("%02x" each).
+std::string Md5DigestText(const uint8_t digest[16]);
 // The digest of the byte range as 32 lower-case hexadecimal characters.
 std::string Md5HexDigest(const void* bytes, uint32_t length);
 // True when expected equals Md5HexDigest of the bytes, ignoring the case of

@@ -46,11 +46,14 @@ TEST(Md5, UpdatesSplitAnywhereGiveTheWholeDigest) {
             Md5Update(&context, input.data() + first + second, static_cast<uint32_t>(input.size() - first - second));
             uint8_t digest[16];
             Md5Final(&context, digest);
-            char text[33];
-            for (int i = 0; i < 16; ++i) std::snprintf(text + 2 * i, 3, "%02x", digest[i]);
-            EXPECT_EQ(text, whole) << first << "+" << second;
+            EXPECT_EQ(Md5DigestText(digest), whole) << first << "+" << second;
         }
     }
+}
+
+TEST(Md5, DigestTextIsLowerCaseHexInByteOrder) {
+    const uint8_t digest[16] = {0x00, 0x01, 0x0a, 0xff, 0x10, 0xab, 0xcd, 0xef, 0x90, 0x80, 0x7f, 0x2c, 0x3d, 0x4e, 0x5f, 0x60};
+    EXPECT_EQ(Md5DigestText(digest), "00010aff10abcdef90807f2c3d4e5f60");
 }
 
 TEST(Md5, FinalWipesTheContext) {
