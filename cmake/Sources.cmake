@@ -7,7 +7,9 @@ set(QUILLMOOR_PORTABLE_SOURCES
   app/ForwardRule.cpp
   app/ModulePath.cpp
   common/OutBuf.cpp
+  net/AgentText.cpp
   net/Md5.cpp
+  server/AssetPath.cpp
 )
 
 # Tests of the portable code, one executable per folder.
@@ -15,7 +17,8 @@ set(QUILLMOOR_PORTABLE_SOURCES
 set(QUILLMOOR_PORTABLE_TESTS
   "app_tests:app/CommandLine_test.cpp,app/ModulePath_test.cpp,app/ForwardRule_test.cpp"
   "common_tests:common/OutBuf_test.cpp"
-  "net_tests:net/Md5_test.cpp"
+  "net_tests:net/Md5_test.cpp,net/AgentText_test.cpp"
+  "server_tests:server/AssetPath_test.cpp"
 )
 
 # Fuzz targets of the portable code (native clang build only).
@@ -29,7 +32,10 @@ set(QUILLMOOR_FUZZ_TARGETS
 set(QUILLMOOR_WINDOWS_SOURCES
   app/GameLoop.cpp
   app/RunSequence.cpp
+  common/AnsiText.cpp
   game/GameDlg.cpp
+  net/Download.cpp
+  server/AssetCache.cpp
   server/HTTPServer.cpp
   skin/KeyboardHook.cpp
   skin/TranslucentDlg.cpp
@@ -40,6 +46,8 @@ set(QUILLMOOR_WINDOWS_SOURCES
 # Tests that need Windows, run under Wine.
 set(QUILLMOOR_WINDOWS_TESTS
   "app_win_tests:app/GameLoop_test.cpp,app/Resources_test.cpp"
+  "net_win_tests:net/Download_test.cpp"
+  "server_win_tests:server/AssetCache_test.cpp"
   "toolkit_tests:toolkit/MessageLoop_test.cpp"
 )
 

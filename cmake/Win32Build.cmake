@@ -6,7 +6,9 @@ string(APPEND CMAKE_EXE_LINKER_FLAGS " -static -static-libgcc -static-libstdc++"
 # Resource scripts are UTF-8: they carry Chinese texts.
 string(APPEND CMAKE_RC_FLAGS " --codepage=65001")
 
-add_compile_definitions(UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+# WIN32_LEAN_AND_MEAN keeps winsock.h out of windows.h, so winsock2.h may
+# come in any order; each source includes the other headers it uses.
+add_compile_definitions(UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
 
 # GoogleTest from Debian's sources, built with the cross compiler.
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
@@ -33,8 +35,12 @@ add_executable(Quillmoor WIN32 app/main.cpp res/Quillmoor.rc)
 target_link_options(Quillmoor PRIVATE -municode)
 target_link_libraries(Quillmoor PRIVATE quillmoor_windows quillmoor_warnings)
 
+# Helpers the Windows tests share, such as the scripted loopback origin.
+add_library(quillmoor_testsupport STATIC testsupport/TestOrigin.cpp)
+target_link_libraries(quillmoor_testsupport PUBLIC quillmoor_portable ws2_32 GTest::gtest PRIVATE quillmoor_warnings)
+
 quillmoor_add_test_executables(QUILLMOOR_PORTABLE_TESTS quillmoor_portable GTest::gtest_main)
-quillmoor_add_test_executables(QUILLMOOR_WINDOWS_TESTS quillmoor_windows GTest::gtest_main)
+quillmoor_add_test_executables(QUILLMOOR_WINDOWS_TESTS quillmoor_windows quillmoor_testsupport GTest::gtest_main)
 
 # The executable itself: its format, and whole starts under Wine.
 add_test(NAME quillmoor_exe

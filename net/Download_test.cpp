@@ -1,0 +1,161 @@
+#include "net/Download.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "common/OutBuf.h"
+#include "net/Md5.h"
+#include "testsupport/TestOrigin.h"
+
+namespace {
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+std::string Content(const COutBuf& buffer) {
+    return buffer.GetLength() ? std::string(buffer.GetData(), static_cast<size_t>(buffer.GetLength())) : std::string();
+}
+
+std::string Body(size_t size) {
+    std::string body;
+    for (size_t i = 0; i < size; ++i) body.push_back(static_cast<char>('a' + (i * 7 + i / 13) % 26));
+    return body;
+}
+
+class DownloadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_origin.SetReply("/asset", CTestOrigin::Reply(200, "asset bytes"));
+        m_origin.SetReply("/empty", CTestOrigin::Reply(200, ""));
+        m_origin.SetReply("/chunked", CTestOrigin::ChunkedReply("chunked body"));
+        m_origin.SetReply("/cut", CTestOrigin::CutReply(Body(500), 1000));
+        m_origin.SetReply("/missing", CTestOrigin::Reply(404, "not here"));
+        m_origin.SetReply("/large", CTestOrigin::Reply(200, Body(1 << 20)));
+    }
+    std::string Url(const char* target) const { return m_origin.Url(target); }
+
+    CTestOrigin m_origin;
+};
+
+TEST_F(DownloadTest, FetchUrlResultCodesFollowTheReply) {
+    struct Case { const char* target; int result; int status; std::string body; };
+    for (const Case& c : {Case{"/asset", kFetchComplete, 200, "asset bytes"},
+                          Case{"/empty", kFetchComplete, 200, ""},
+                          Case{"/chunked", kFetchNoRequest, 200, ""},
+                          Case{"/cut", kFetchCutShort, 200, Body(500)},
+                          Case{"/missing", kFetchComplete, 404, "not here"},
+                          Case{"/large", kFetchComplete, 200, Body(1 << 20)}}) {
+        COutBuf sink;
+        int status = -1;
+        EXPECT_EQ(FetchUrl(Url(c.target).c_str(), &sink, &status), c.result) << c.target;
+        EXPECT_EQ(status, c.status) << c.target;
+        EXPECT_EQ(Content(sink), c.body) << c.target;
+    }
+}
+
+TEST_F(DownloadTest, FetchUrlWithoutASinkReadsAndDropsTheBody) {
+    EXPECT_EQ(FetchUrl(Url("/large").c_str(), nullptr), kFetchComplete);
+    EXPECT_EQ(FetchUrl(Url("/chunked").c_str(), nullptr), kFetchNoRequest);
+}
+
+TEST_F(DownloadTest, FetchUrlToARefusedPortCannotOpenTheRequest) {
+    const std::string url = "http://127.0.0.1:" + std::to_string(CTestOrigin::ClosedPort()) + "/asset";
+    COutBuf sink;
+    int status = -1;
+    EXPECT_EQ(FetchUrl(url.c_str(), &sink, &status), kFetchNoRequest);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(sink.IsEmpty());
+}
+
+TEST_F(DownloadTest, RequestsCarryTheAgentTheHeaderBlockAndNoCachePragma) {
+    COutBuf sink;
+    ASSERT_EQ(FetchUrl(Url("/asset").c_str(), &sink), kFetchComplete);
+    char buffer[64] = {};
+    ASSERT_GT(DownloadToBuffer(Wide(Url("/asset")).c_str(), buffer, sizeof buffer), 0u);
+    const std::vector<std::string> requests = m_origin.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    for (const std::string& request : requests) {
+        EXPECT_EQ(request.rfind("GET /asset HTTP/1.1\r\n", 0), 0u) << request;
+        EXPECT_NE(request.find("\r\nAccept: */*\r\n"), std::string::npos) << request;
+        EXPECT_NE(request.find("\r\nUser-Agent: Agent"), std::string::npos) << request;
+        EXPECT_NE(request.find("\r\nPragma: no-cache\r\n"), std::string::npos) << request;
+    }
+}
+
+TEST_F(DownloadTest, DownloadToBufferStoresTheBodyAndNeverMoreThanTheCapacity) {
+    char buffer[32];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(DownloadToBuffer(Wide(Url("/asset")).c_str(), buffer, 31), 11u);
+    EXPECT_EQ(std::string(buffer, 12), "asset bytes#");
+
+    // The 404 page is content; a chunked reply and an empty body give 0.
+    EXPECT_EQ(DownloadToBuffer(Wide(Url("/missing")).c_str(), buffer, 31), 8u);
+    EXPECT_EQ(DownloadToBuffer(Wide(Url("/chunked")).c_str(), buffer, 31), 0u);
+    EXPECT_EQ(DownloadToBuffer(Wide(Url("/empty")).c_str(), buffer, 31), 0u);
+
+    // Exactly the capacity fits; one byte more is refused whole.
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(DownloadToBuffer(Wide(Url("/asset")).c_str(), buffer, 11), 11u);
+    EXPECT_EQ(buffer[11], '#');
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(DownloadToBuffer(Wide(Url("/asset")).c_str(), buffer, 10), 0u);
+    EXPECT_EQ(buffer[10], '#');  // nothing written past the capacity given
+    EXPECT_EQ(DownloadToBuffer(Wide(Url("/large")).c_str(), buffer, 31), 0u);
+}
+
+TEST_F(DownloadTest, DownloadToBufferKeepsWhatArrivedBeforeTheCut) {
+    char buffer[2000] = {};
+    EXPECT_EQ(DownloadToBuffer(Wide(Url("/cut")).c_str(), buffer, sizeof buffer), 500u);
+}
+
+class CheckedDownloadTest : public DownloadTest {
+protected:
+    void SetUp() override {
+        DownloadTest::SetUp();
+        m_dir = std::filesystem::temp_directory_path() / "quillmoor_checked_download";
+        std::filesystem::remove_all(m_dir);
+        std::filesystem::create_directories(m_dir);
+        m_path = (m_dir / "Quillmoor.exe.tmp").wstring();
+        std::ofstream(std::filesystem::path(m_path), std::ios::binary) << "previous";
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    std::string FileContent() const {
+        std::ifstream in(std::filesystem::path(m_path), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    std::filesystem::path m_dir;
+    std::wstring m_path;
+};
+
+TEST_F(CheckedDownloadTest, AMatchingDigestWritesExactlyTheBody) {
+    const std::string body = Body(1 << 20);
+    std::string digest = Md5HexDigest(body.data(), static_cast<uint32_t>(body.size()));
+    for (char& c : digest) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    ASSERT_TRUE(DownloadToFileChecked(Wide(Url("/large")).c_str(), m_path.c_str(), digest.c_str()));
+    EXPECT_EQ(FileContent(), body);
+}
+
+TEST_F(CheckedDownloadTest, AnyFailureLeavesTheFileUntouched) {
+    const std::string assetDigest = Md5HexDigest("asset bytes", 11);
+    const std::string wrong = Md5HexDigest("other", 5);
+    const std::string cutDigest = Md5HexDigest(Body(1000).data(), 1000);
+    struct Case { const char* target; std::string digest; };
+    for (const Case& c : {Case{"/asset", wrong}, Case{"/asset", ""}, Case{"/asset", assetDigest + " "},
+                          Case{"/cut", cutDigest}, Case{"/chunked", assetDigest}, Case{"/empty", Md5HexDigest("", 0)},
+                          Case{"/missing", assetDigest}}) {
+        EXPECT_FALSE(DownloadToFileChecked(Wide(Url(c.target)).c_str(), m_path.c_str(), c.digest.c_str())) << c.target;
+        EXPECT_EQ(FileContent(), "previous") << c.target;
+    }
+}
+
+TEST_F(CheckedDownloadTest, AFileThatCannotBeCreatedFails) {
+    const std::string digest = Md5HexDigest("asset bytes", 11);
+    const std::wstring inMissingDir = (m_dir / "no-such-dir" / "file").wstring();
+    EXPECT_FALSE(DownloadToFileChecked(Wide(Url("/asset")).c_str(), inMissingDir.c_str(), digest.c_str()));
+}
+
+}  // namespace

@@ -1,0 +1,24 @@
+#include "server/AssetPath.h"
+
+#include "net/Md5.h"
+
+bool IsSafeRequestTarget(std::string_view target) {
+    if (target.empty() || target.front() != '/') return false;
+    for (const char c : target) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x21 || byte == 0x7F) return false;
+    }
+    return true;
+}
+
+std::string CacheFilePath(std::string_view cacheRoot, std::string_view target) {
+    std::string path(cacheRoot);
+    path += Md5HexDigest(target.data(), static_cast<uint32_t>(target.size()));
+    return path;
+}
+
+std::string CacheTempFilePath(std::string_view finalPath, uint32_t processId, uint32_t threadId, uint32_t sequence) {
+    std::string path(finalPath);
+    path += ".tmp" + std::to_string(processId) + "-" + std::to_string(threadId) + "-" + std::to_string(sequence);
+    return path;
+}

@@ -1,0 +1,145 @@
+#include "testsupport/TestOrigin.h"
+
+#include <ws2tcpip.h>
+
+namespace {
+
+sockaddr_in LoopbackAddress(uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    return address;
+}
+
+bool SendAll(SOCKET socket, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const int chunk = bytes.size() > (1 << 20) ? (1 << 20) : static_cast<int>(bytes.size());
+        const int sent = ::send(socket, bytes.data(), chunk, 0);
+        if (sent <= 0) return false;
+        bytes.remove_prefix(static_cast<size_t>(sent));
+    }
+    return true;
+}
+
+}  // namespace
+
+CWinsockSession::CWinsockSession() {
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(2, 2), &data);
+}
+
+CWinsockSession::~CWinsockSession() { ::WSACleanup(); }
+
+CTestOrigin::CTestOrigin() {
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(2, 2), &data);  // released in the destructor
+    m_listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = LoopbackAddress(0);
+    ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(m_listener, SOMAXCONN);
+    int length = sizeof address;
+    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+    m_port = ntohs(address.sin_port);
+    m_acceptor = std::thread([this] { Serve(); });
+}
+
+CTestOrigin::~CTestOrigin() {
+    m_stopping = true;
+    ::closesocket(m_listener);  // ends the blocking accept
+    m_acceptor.join();
+    for (std::thread& worker : m_workers) worker.join();
+    ::WSACleanup();
+}
+
+std::string CTestOrigin::Url(std::string_view target) const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + std::string(target);
+}
+
+void CTestOrigin::SetReply(const std::string& target, std::string reply) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_replies[target] = std::move(reply);
+}
+
+std::string CTestOrigin::Reply(int status, std::string_view body) {
+    return "HTTP/1.1 " + std::to_string(status) + " Status\r\nContent-Type: application/octet-stream\r\n" +
+           "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + std::string(body);
+}
+
+std::string CTestOrigin::ChunkedReply(std::string_view body) {
+    char size[16];
+    std::snprintf(size, sizeof size, "%zx", body.size());
+    return "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n" + std::string(size) + "\r\n" +
+           std::string(body) + "\r\n0\r\n\r\n";
+}
+
+std::string CTestOrigin::CutReply(std::string_view body, size_t announced) {
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(announced) + "\r\nConnection: close\r\n\r\n" +
+           std::string(body);
+}
+
+std::vector<std::string> CTestOrigin::Requests() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_requests;
+}
+
+std::vector<std::string> CTestOrigin::Targets() const {
+    std::vector<std::string> targets;
+    for (const std::string& request : Requests()) {
+        const size_t start = request.find(' ') + 1;
+        targets.push_back(request.substr(start, request.find(' ', start) - start));
+    }
+    return targets;
+}
+
+uint16_t CTestOrigin::ClosedPort() {
+    CWinsockSession winsock;
+    SOCKET probe = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = LoopbackAddress(0);
+    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    int length = sizeof address;
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    ::closesocket(probe);
+    return ntohs(address.sin_port);
+}
+
+void CTestOrigin::Serve() {
+    for (;;) {
+        const SOCKET client = ::accept(m_listener, nullptr, nullptr);
+        if (client == INVALID_SOCKET) {
+            if (m_stopping) return;
+            continue;
+        }
+        ++m_connections;
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_workers.emplace_back([this, client] { Answer(client); });
+    }
+}
+
+void CTestOrigin::Answer(SOCKET client) {
+    // A bound on every wait, so a peer that never closes cannot hang a test.
+    const DWORD timeoutMs = 10000;
+    ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof timeoutMs);
+    std::string head;
+    char piece[4096];
+    while (head.find("\r\n\r\n") == std::string::npos) {
+        const int got = ::recv(client, piece, sizeof piece, 0);
+        if (got <= 0) break;
+        head.append(piece, static_cast<size_t>(got));
+    }
+    std::string reply;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_requests.push_back(head);
+        const size_t start = head.find(' ') + 1;
+        const std::string target = head.substr(start, head.find(' ', start) - start);
+        const auto found = m_replies.find(target);
+        reply = found != m_replies.end() ? found->second : Reply(404, "no such asset");
+    }
+    SendAll(client, reply);
+    ::shutdown(client, SD_SEND);
+    // Drain until the peer closes, so the reply is not reset away.
+    while (::recv(client, piece, sizeof piece, 0) > 0) {
+    }
+    ::closesocket(client);
+}

@@ -1,0 +1,71 @@
+// A scripted HTTP origin on 127.0.0.1 for tests: it answers each request
+// target with the raw bytes set for it (so a test can send anything, chunked
+// or cut short), records what it was asked, and stops with the object.
+#pragma once
+
+#include <winsock2.h>
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+class CTestOrigin {
+public:
+    // Listens on an ephemeral loopback port; each connection gets one reply
+    // and is then closed.
+    CTestOrigin();
+    ~CTestOrigin();
+    CTestOrigin(const CTestOrigin&) = delete;
+    CTestOrigin& operator=(const CTestOrigin&) = delete;
+
+    uint16_t Port() const { return m_port; }
+    // "http://127.0.0.1:<port>" followed by target.
+    std::string Url(std::string_view target = "") const;
+
+    // The raw reply for a target (path and query, exactly as requested).
+    // Unknown targets get a 404 with a short body.
+    void SetReply(const std::string& target, std::string reply);
+    // A reply of `status` with body and a matching Content-Length.
+    static std::string Reply(int status, std::string_view body);
+    // A chunked reply with no Content-Length.
+    static std::string ChunkedReply(std::string_view body);
+    // A reply announcing `announced` bytes whose connection closes after body.
+    static std::string CutReply(std::string_view body, size_t announced);
+
+    // The request heads received so far, in order.
+    std::vector<std::string> Requests() const;
+    // The request targets received so far, in order.
+    std::vector<std::string> Targets() const;
+    size_t ConnectionCount() const { return m_connections; }
+
+    // A loopback port on which nothing listens.
+    static uint16_t ClosedPort();
+
+private:
+    void Serve();
+    void Answer(SOCKET client);
+
+    SOCKET m_listener = INVALID_SOCKET;
+    uint16_t m_port = 0;
+    std::atomic<bool> m_stopping{false};
+    std::atomic<size_t> m_connections{0};
+    mutable std::mutex m_lock;
+    std::map<std::string, std::string> m_replies;
+    std::vector<std::string> m_requests;
+    std::vector<std::thread> m_workers;
+    std::thread m_acceptor;
+};
+
+// Initialises Winsock for the life of the object.
+class CWinsockSession {
+public:
+    CWinsockSession();
+    ~CWinsockSession();
+    CWinsockSession(const CWinsockSession&) = delete;
+    CWinsockSession& operator=(const CWinsockSession&) = delete;
+};
