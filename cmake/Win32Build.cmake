@@ -51,3 +51,7 @@ add_test(NAME quillmoor_exe
 
 # The resource test opens the executable beside it.
 add_dependencies(app_win_tests Quillmoor)
+
+# Benchmarks: built with the client, run by hand through bench/.
+add_executable(fetch_bench bench/FetchBench.cpp)
+target_link_libraries(fetch_bench PRIVATE quillmoor_windows quillmoor_warnings)
