@@ -3,10 +3,12 @@
 // application object.
 #pragma once
 
+#include "common/NoDestroy.h"
 #include "server/HTTPServer.h"
 #include "skin/TranslucentDlg.h"
 #include "toolkit/MessageLoop.h"
 
 extern CAppModule g_Module;
-extern CHTTPServer g_HttpServer;
+// Never destroyed: its threads run until the process ends.
+extern CNoDestroy<CHTTPServer> g_HttpServer;
 extern CTranslucentDlg g_App;

@@ -6,7 +6,7 @@
 void CTranslucentDlg::RunApplication(bool relaunched) {
     CleanupAndCheckUpdate(relaunched);
     // The server runs in every mode, also before a restart.
-    g_HttpServer.StartServer();
+    g_HttpServer->StartServer();
 
     if (m_nRunMode == kRunModeStartWindow) {
         CScopedMessageLoop loop(g_Module);

@@ -9,7 +9,7 @@
 
 // Built in this order before wWinMain runs, destroyed in reverse after it.
 CAppModule g_Module;
-CHTTPServer g_HttpServer;
+CNoDestroy<CHTTPServer> g_HttpServer;
 CTranslucentDlg g_App;
 
 namespace {

@@ -23,8 +23,10 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     target_link_libraries(${name} PRIVATE quillmoor_portable quillmoor_warnings)
     set(corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
     file(MAKE_DIRECTORY ${corpus})
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz-artifacts)
     add_test(NAME ${name}
-             COMMAND ${name} -max_total_time=${QUILLMOOR_FUZZ_SECONDS} -print_final_stats=0 ${corpus})
+             COMMAND ${name} -max_total_time=${QUILLMOOR_FUZZ_SECONDS}
+                     -artifact_prefix=${CMAKE_BINARY_DIR}/fuzz-artifacts/${name}- ${corpus})
     set_tests_properties(${name} PROPERTIES LABELS fuzz)
   endforeach()
 endif()

@@ -10,6 +10,9 @@ set(QUILLMOOR_PORTABLE_SOURCES
   net/AgentText.cpp
   net/Md5.cpp
   server/AssetPath.cpp
+  server/ContentTypes.cpp
+  server/HttpReply.cpp
+  server/HttpRequest.cpp
 )
 
 # Tests of the portable code, one executable per folder.
@@ -18,7 +21,7 @@ set(QUILLMOOR_PORTABLE_TESTS
   "app_tests:app/CommandLine_test.cpp,app/ModulePath_test.cpp,app/ForwardRule_test.cpp"
   "common_tests:common/OutBuf_test.cpp"
   "net_tests:net/Md5_test.cpp,net/AgentText_test.cpp"
-  "server_tests:server/AssetPath_test.cpp"
+  "server_tests:server/AssetPath_test.cpp,server/HttpRequest_test.cpp,server/HttpReply_test.cpp"
 )
 
 # Fuzz targets of the portable code (native clang build only).
@@ -26,6 +29,7 @@ set(QUILLMOOR_PORTABLE_TESTS
 set(QUILLMOOR_FUZZ_TARGETS
   common/OutBuf_fuzz.cpp
   net/Md5_fuzz.cpp
+  server/HttpRequest_fuzz.cpp
 )
 
 # The Windows side of the client, everything but the entry point.
@@ -36,6 +40,7 @@ set(QUILLMOOR_WINDOWS_SOURCES
   game/GameDlg.cpp
   net/Download.cpp
   server/AssetCache.cpp
+  server/GenericServer.cpp
   server/HTTPServer.cpp
   skin/KeyboardHook.cpp
   skin/TranslucentDlg.cpp
@@ -47,7 +52,7 @@ set(QUILLMOOR_WINDOWS_SOURCES
 set(QUILLMOOR_WINDOWS_TESTS
   "app_win_tests:app/GameLoop_test.cpp,app/Resources_test.cpp"
   "net_win_tests:net/Download_test.cpp"
-  "server_win_tests:server/AssetCache_test.cpp"
+  "server_win_tests:server/AssetCache_test.cpp,server/HTTPServer_test.cpp"
   "toolkit_tests:toolkit/MessageLoop_test.cpp"
 )
 

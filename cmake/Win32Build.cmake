@@ -28,7 +28,7 @@ target_link_libraries(quillmoor_portable PRIVATE quillmoor_warnings)
 
 add_library(quillmoor_windows STATIC ${QUILLMOOR_WINDOWS_SOURCES})
 target_link_libraries(quillmoor_windows
-  PUBLIC quillmoor_portable ole32 oleaut32 uuid comctl32 shell32 user32 gdi32 ws2_32 wininet iphlpapi
+  PUBLIC quillmoor_portable ole32 oleaut32 uuid comctl32 shell32 user32 gdi32 ws2_32 wininet iphlpapi psapi
   PRIVATE quillmoor_warnings)
 
 add_executable(Quillmoor WIN32 app/main.cpp res/Quillmoor.rc)
@@ -36,18 +36,23 @@ target_link_options(Quillmoor PRIVATE -municode)
 target_link_libraries(Quillmoor PRIVATE quillmoor_windows quillmoor_warnings)
 
 # Helpers the Windows tests share, such as the scripted loopback origin.
-add_library(quillmoor_testsupport STATIC testsupport/TestOrigin.cpp)
+add_library(quillmoor_testsupport STATIC testsupport/TestOrigin.cpp testsupport/TestClient.cpp)
 target_link_libraries(quillmoor_testsupport PUBLIC quillmoor_portable ws2_32 GTest::gtest PRIVATE quillmoor_warnings)
 
 quillmoor_add_test_executables(QUILLMOOR_PORTABLE_TESTS quillmoor_portable GTest::gtest_main)
 quillmoor_add_test_executables(QUILLMOOR_WINDOWS_TESTS quillmoor_windows quillmoor_testsupport GTest::gtest_main)
 
-# The executable itself: its format, and whole starts under Wine.
-add_test(NAME quillmoor_exe
-         COMMAND ${CMAKE_COMMAND} -DEXE=$<TARGET_FILE:Quillmoor>
-                 -DWINE_EXEC=${CMAKE_SOURCE_DIR}/tools/wine-exec
-                 -DWORK=${CMAKE_BINARY_DIR}/exe-test
-                 -P ${CMAKE_SOURCE_DIR}/app/Executable_test.cmake)
+# A test tool: closes a window by its title, as the player would.
+add_executable(close_window testsupport/CloseWindow.cpp)
+target_link_options(close_window PRIVATE -municode)
+target_link_libraries(close_window PRIVATE quillmoor_warnings)
+
+# Whole runs of Quillmoor.exe under Wine with real HTTP clients.
+add_test(NAME quillmoor_e2e
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/app/Quillmoor_e2e_test.py
+                 --exe $<TARGET_FILE:Quillmoor> --close-window $<TARGET_FILE:close_window>
+                 --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h
+                 --work ${CMAKE_BINARY_DIR}/e2e)
 
 # The resource test opens the executable beside it.
 add_dependencies(app_win_tests Quillmoor)

@@ -1,6 +1,86 @@
 #include "server/HTTPServer.h"
 
+#include <windows.h>
+
+#include <vector>
+
+#include "common/OutBuf.h"
+#include "server/AssetCache.h"
+#include "server/ContentTypes.h"
+#include "server/HttpReply.h"
+#include "server/HttpRequest.h"
+
+namespace {
+
+// The page any method other than GET gets, with "501 Not Implemented".
+constexpr char kNotImplementedPage[] = "/mna.html";
+
+// The current directory, of any length; empty when it cannot be read.
+std::string CurrentDirectory() {
+    const DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
+    if (needed == 0) return std::string();
+    std::vector<char> buffer(needed);
+    const DWORD length = ::GetCurrentDirectoryA(needed, buffer.data());
+    if (length == 0 || length >= needed) return std::string();
+    return std::string(buffer.data(), length);
+}
+
+// Seconds since 1970-01-01 UTC from the system clock, 64-bit (the runtime's
+// time_t is 32-bit here).
+int64_t UnixTimeNow() {
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    const uint64_t ticks = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    constexpr uint64_t kTicksPerSecond = 10000000;
+    constexpr uint64_t kEpochDifference = 11644473600;  // 1601-01-01 to 1970-01-01, in seconds
+    return static_cast<int64_t>(ticks / kTicksPerSecond - kEpochDifference);
+}
+
+}  // namespace
+
+CHTTPServer::CHTTPServer(std::string cdnBase)
+    : m_mimeTypes(MakeContentTypeTable()), m_strCdnBase(std::move(cdnBase)) {}
+
 bool CHTTPServer::StartServer() {
-    // PLACEHOLDER until the asset server lands: nothing listens yet.
-    return false;
+    const std::string directory = CurrentDirectory();
+    if (directory.empty()) return false;
+    return StartServerIn(directory + "\\vt_cdn\\cdn\\", kAssetServerPort);
+}
+
+bool CHTTPServer::StartServerIn(const std::string& cacheRoot, uint16_t port) {
+    m_strCacheRoot = cacheRoot;
+    MakeDirectories(m_strCacheRoot.c_str());
+    return Start(port);
+}
+
+void CHTTPServer::OnAccept(const char*, uint16_t) {}
+
+void CHTTPServer::OnSent(int32_t) {}
+
+bool CHTTPServer::IsRequestComplete(std::string_view requestText) {
+    return IsHttpRequestComplete(requestText);
+}
+
+bool CHTTPServer::HandleRequest(std::string_view requestText, COutBuf* out, int32_t* keepAlive) {
+    HttpRequestLine request;
+    if (!ParseHttpRequest(requestText, &request)) return false;
+    if (request.asksKeepAlive) *keepAlive = 1;
+    const std::string target = request.isGet ? request.target : kNotImplementedPage;
+
+    std::string contentType = kDefaultContentType;
+    const auto type = m_mimeTypes.find(TargetExtension(target));
+    if (type != m_mimeTypes.end()) contentType = type->second;
+
+    COutBuf body;
+    const AssetOutcome outcome = LoadAsset(m_strCacheRoot, target, body, m_strCdnBase);
+    const char* status = request.isGet ? StatusForAsset(outcome) : "501 Not Implemented";
+    // A partial download is never presented as the asset.
+    if (!SendsBodyOf(outcome)) body.Clear();
+
+    // Without the memory for the whole reply the connection closes unanswered
+    // rather than sending a header that promises bytes that never come.
+    return out->Reserve(out->GetLength() + 512 + body.GetLength()) &&
+           AppendReplyHeader(*out, status, FormatHttpDate(UnixTimeNow()), body.GetLength(), *keepAlive != 0,
+                             contentType) &&
+           out->AppendBuffer(body);
 }

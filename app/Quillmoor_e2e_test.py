@@ -1,0 +1,238 @@
+#!/usr/bin/env python3
+"""Whole runs of Quillmoor.exe under Wine: the executable's format, clean
+starts and ends, the "delfile" form, and the asset server on port 12315 used
+by real clients (curl and Python's http.client) against a loopback origin that
+stands in for the asset CDN."""
+import argparse
+import hashlib
+import http.client
+import http.server
+import os
+import re
+import shutil
+import socket
+import subprocess
+import sys
+import threading
+import time
+import unittest
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+WINE_EXEC = os.path.join(ROOT, "tools", "wine-exec")
+SERVER_PORT = 12315
+WAIT_LIMIT = 90  # seconds; a bound on every wait, never an assertion
+
+
+class Cdn:
+    """A loopback origin on the configured CDN port that serves fixed bodies
+    and records the targets it was asked for."""
+
+    def __init__(self, port, bodies):
+        self.requests = []
+        cdn = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                cdn.requests.append(self.path)
+                body = bodies.get(self.path)
+                self.send_response(200 if body is not None else 404)
+                body = body if body is not None else b"missing"
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+            def log_message(self, *args):
+                pass
+
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+        self.thread.start()
+
+    def stop(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+
+class Client:
+    """Quillmoor.exe running under Wine in a work folder of its own."""
+
+    def __init__(self, options, workdir, *args):
+        self.options = options
+        self.workdir = workdir
+        self.log = open(os.path.join(workdir, "client.log"), "ab")
+        # Output goes to a file: Wine's helpers could hold a pipe open forever.
+        self.process = subprocess.Popen([WINE_EXEC, options.exe, *args], cwd=workdir, stdin=subprocess.DEVNULL,
+                                        stdout=self.log, stderr=self.log)
+
+    def wait_until_serving(self):
+        """Waits until the process runs and something answers on port 12315."""
+        return self.wait_until(lambda: port_open(SERVER_PORT))
+
+    def wait_until(self, condition):
+        """Waits, while the process runs, until condition() holds."""
+        deadline = time.monotonic() + WAIT_LIMIT
+        while time.monotonic() < deadline and self.process.poll() is None:
+            if condition():
+                return True
+            time.sleep(0.2)
+        return False
+
+    def close(self):
+        """Closes game windows as the player would until this process has
+        ended, and returns its exit code (None if it never ended)."""
+        deadline = time.monotonic() + WAIT_LIMIT
+        while self.process.poll() is None and time.monotonic() < deadline:
+            subprocess.run([WINE_EXEC, self.options.close_window, "Orlenmark"], stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            try:
+                self.process.wait(1)
+            except subprocess.TimeoutExpired:
+                pass
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+            self.log.close()
+            return None
+        self.log.close()
+        return self.process.returncode
+
+
+def port_open(port):
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=1):
+            return True
+    except OSError:
+        return False
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+class QuillmoorTest(unittest.TestCase):
+    options = None
+
+    def setUp(self):
+        self.work = os.path.join(self.options.work, self.id().split(".")[-1])
+        shutil.rmtree(self.work, ignore_errors=True)
+        os.makedirs(self.work)
+
+    def start(self, *args):
+        return Client(self.options, self.work, *args)
+
+    def test_executable_is_a_static_pe32_gui_program(self):
+        kind = subprocess.run(["file", "-b", self.options.exe], capture_output=True, text=True).stdout
+        self.assertRegex(kind, r"^PE32 executable \(GUI\) Intel 80386")
+        imports = subprocess.run(["i686-w64-mingw32-objdump", "-p", self.options.exe], capture_output=True,
+                                 text=True).stdout
+        for dll in re.findall(r"DLL Name: (\S+)", imports):
+            self.assertNotRegex(dll.lower(), r"libstdc|libgcc|libwinpthread|libwebp")
+
+    def test_starts_and_ends_cleanly(self):
+        for args in ((), ("re_open",)):
+            client = self.start(*args)
+            self.assertTrue(client.wait_until_serving())
+            self.assertEqual(client.close(), 0, args)
+
+    def test_delfile_removes_the_path_after_the_last_equals(self):
+        victim = os.path.join(self.work, "victim.txt")
+        keeper = os.path.join(self.work, "keeper.txt")
+        for path in (victim, keeper):
+            with open(path, "w") as f:
+                f.write("x")
+        client = self.start("delfile=C:\\nowhere\\x=victim.txt")
+        self.assertTrue(client.wait_until_serving())
+        self.assertEqual(client.close(), 0)
+        self.assertFalse(os.path.exists(victim))
+        self.assertTrue(os.path.exists(keeper))
+
+        client = self.start("delfile", windows_path(keeper))  # no "=": nothing to delete
+        self.assertTrue(client.wait_until_serving())
+        self.assertEqual(client.close(), 0)
+        self.assertTrue(os.path.exists(keeper))
+
+    def test_asset_server_with_real_clients(self):
+        bodies = {"/res/map.png": os.urandom(200000), "/res/a.js?v=1": b"var a = 1;", "/res/b.css": b"body{}"}
+        cdn = Cdn(self.options.cdn_port, bodies)
+        client = self.start()
+        try:
+            self.assertTrue(client.wait_until_serving())
+            base = f"http://127.0.0.1:{SERVER_PORT}"
+
+            # curl, one connection kept alive across two transfers.
+            out = os.path.join(self.work, "curl")
+            result = subprocess.run(
+                ["curl", "-s", "-H", "Connection: Keep-Alive", "-w", "%{http_code} %{num_connects}\\n",
+                 "-o", out + "1", base + "/res/map.png", "-o", out + "2", base + "/res/a.js?v=1"],
+                capture_output=True, text=True, timeout=WAIT_LIMIT)
+            self.assertEqual(result.stdout.split("\n")[:2], ["200 1", "200 0"])
+            with open(out + "1", "rb") as f:
+                self.assertEqual(f.read(), bodies["/res/map.png"])
+
+            # curl without keep-alive: the server closes after the reply.
+            result = subprocess.run(["curl", "-s", "-i", base + "/res/b.css"], capture_output=True, timeout=WAIT_LIMIT)
+            self.assertIn(b"\r\nConnection: close\r\n", result.stdout)
+            self.assertIn(b"\r\nContent-Type: text/css\r\n", result.stdout)
+            self.assertTrue(result.stdout.endswith(b"\r\n\r\nbody{}"))
+
+            # Python's http.client, keep-alive, then a miss the CDN answers 404.
+            connection = http.client.HTTPConnection("127.0.0.1", SERVER_PORT, timeout=WAIT_LIMIT)
+            connection.request("GET", "/res/a.js?v=1", headers={"Connection": "Keep-Alive"})
+            reply = connection.getresponse()
+            self.assertEqual((reply.status, reply.read()), (200, b"var a = 1;"))
+            self.assertEqual(reply.getheader("Server"), "KelvadroWebServer/0.1b")
+            connection.request("GET", "/res/none.png", headers={"Connection": "Keep-Alive"})
+            reply = connection.getresponse()
+            self.assertEqual((reply.status, reply.read()), (404, b"missing"))
+            connection.close()
+
+            # Stored under the MD5 of the exact target, and served from there
+            # once the CDN is gone.
+            cache = os.path.join(self.work, "vt_cdn", "cdn")
+            for target, body in bodies.items():
+                with open(os.path.join(cache, hashlib.md5(target.encode()).hexdigest()), "rb") as f:
+                    self.assertEqual(f.read(), body)
+            self.assertFalse(os.path.exists(os.path.join(cache, hashlib.md5(b"/res/none.png").hexdigest())))
+            cdn.stop()
+            cdn = None
+            result = subprocess.run(["curl", "-s", base + "/res/map.png"], capture_output=True, timeout=WAIT_LIMIT)
+            self.assertEqual(result.stdout, bodies["/res/map.png"])
+        finally:
+            if cdn:
+                cdn.stop()
+            self.assertEqual(client.close(), 0)
+
+    def test_a_second_copy_runs_beside_the_first(self):
+        first = self.start()
+        self.assertTrue(first.wait_until_serving())
+        second_dir = os.path.join(self.work, "second")
+        os.makedirs(second_dir)
+        second = Client(self.options, second_dir)
+        # Its server finds the port taken and gives up; the copy goes on.
+        self.assertTrue(second.wait_until(lambda: os.path.isdir(os.path.join(second_dir, "vt_cdn", "cdn"))))
+        time.sleep(1)
+        self.assertIsNone(second.process.poll())
+        self.assertEqual(second.close(), 0)
+        self.assertEqual(first.close(), 0)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--close-window", required=True)
+    parser.add_argument("--config", required=True, help="the generated BuildConfig.h")
+    parser.add_argument("--work", required=True)
+    options, rest = parser.parse_known_args()
+    config = open(options.config).read()
+    cdn = re.search(r'#define QUILLMOOR_CDN_BASE_A "http://127\.0\.0\.1:(\d+)"', config)
+    if not cdn:
+        print("the asset CDN base is not a loopback address; the end-to-end test needs one")
+        return 1
+    options.cdn_port = int(cdn.group(1))
+    QuillmoorTest.options = options
+    program = unittest.main(argv=[sys.argv[0], "-v", *rest], exit=False)
+    return 0 if program.result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,300 @@
+#include "server/HTTPServer.h"
+
+#include <windows.h>
+#include <psapi.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <regex>
+#include <thread>
+#include <vector>
+
+#include "net/Md5.h"
+#include "testsupport/TestClient.h"
+#include "testsupport/TestOrigin.h"
+
+namespace {
+
+// Records what the notification hooks were told.
+class CRecordingServer : public CHTTPServer {
+public:
+    using CHTTPServer::CHTTPServer;
+    std::atomic<int32_t> lastSent{0};
+    std::string acceptedAddress;
+    uint16_t acceptedPort = 0;
+
+protected:
+    void OnAccept(const char* address, uint16_t port) override {
+        acceptedAddress = address;
+        acceptedPort = port;
+    }
+    void OnSent(int32_t byteCount) override { lastSent = byteCount; }
+};
+
+class HttpServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = std::filesystem::temp_directory_path() / (std::string("quillmoor_server_") + info->name());
+        std::filesystem::remove_all(m_dir);
+        m_origin.SetReply("/a/b.PNG", CTestOrigin::Reply(200, "png bytes"));
+        m_origin.SetReply("/mna.html", CTestOrigin::Reply(200, "<p>not implemented</p>"));
+        m_origin.SetReply("/x", CTestOrigin::Reply(200, "x body"));
+        m_server = std::make_unique<CRecordingServer>(m_origin.Url());
+    }
+    void TearDown() override {
+        m_server.reset();
+        std::filesystem::remove_all(m_dir);
+    }
+    void StartServer() {
+        m_port = CTestOrigin::ClosedPort();
+        ASSERT_TRUE(m_server->StartServerIn(m_dir.string() + "\\vt_cdn\\cdn\\", m_port));
+    }
+    // One request on a new connection; the reply and whether the server closed.
+    TestReply Ask(const std::string& request, bool* closed = nullptr) {
+        CTestClient client(m_port);
+        EXPECT_TRUE(client.Send(request));
+        TestReply reply;
+        EXPECT_TRUE(client.ReadReply(&reply)) << request;
+        if (closed) *closed = client.ClosedByServer();
+        return reply;
+    }
+    static std::string Get(const std::string& target, const std::string& headers = "") {
+        return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + headers + "\r\n";
+    }
+
+    std::filesystem::path m_dir;
+    CTestOrigin m_origin;
+    std::unique_ptr<CRecordingServer> m_server;
+    uint16_t m_port = 0;
+};
+
+TEST_F(HttpServerTest, ReplyHasTheExactHeaderLayout) {
+    StartServer();
+    const TestReply reply = Ask(Get("/a/b.PNG", "Connection: Keep-Alive\r\n"));
+    const std::regex layout(
+        "HTTP/1\\.0 200 OK\r\n"
+        "Date: (Mon|Tue|Wed|Thu|Fri|Sat|Sun), [0-9]{2} (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+        "[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2} GMT\r\n"
+        "Server: KelvadroWebServer/0\\.1b\r\n"
+        "Accept-Ranges: bytes\r\n"
+        "Content-Length: 9\r\n"
+        "Connection: Keep-Alive\r\n"
+        "Content-Type: image/png\r\n\r\n");
+    EXPECT_TRUE(std::regex_match(reply.head, layout)) << reply.head;
+    EXPECT_EQ(reply.body, "png bytes");
+}
+
+TEST_F(HttpServerTest, ContentTypeFollowsTheLastDotOfTheTarget) {
+    StartServer();
+    struct Case { const char* target; const char* type; };
+    for (const Case& c : {Case{"/x.png?v=1.2", "text/html"}, Case{"/x.png?v=3", "text/html"},
+                          Case{"/dir.old/file", "text/html"}, Case{"/", "text/html"},
+                          Case{"/game.JS", "application/x-javascript"}, Case{"/map.asset", "text/plain; charset=utf-8"},
+                          Case{"/conf.xml", "text/xml; charset=UTF-8"}, Case{"/a.unknown", "text/html"}}) {
+        m_origin.SetReply(c.target, CTestOrigin::Reply(200, "b"));
+        EXPECT_EQ(Ask(Get(c.target)).headers.at("Content-Type"), c.type) << c.target;
+    }
+}
+
+TEST_F(HttpServerTest, KeepAliveIsSetOnceAndKeptForTheConnection) {
+    StartServer();
+    CTestClient client(m_port);
+    TestReply reply;
+    ASSERT_TRUE(client.Send(Get("/x", "Connection: Keep-Alive\r\n")));
+    ASSERT_TRUE(client.ReadReply(&reply));
+    EXPECT_EQ(reply.headers.at("Connection"), "Keep-Alive");
+    ASSERT_TRUE(client.Send(Get("/x", "Connection: close\r\n")));
+    ASSERT_TRUE(client.ReadReply(&reply));
+    EXPECT_EQ(reply.headers.at("Connection"), "Keep-Alive");
+    EXPECT_EQ(reply.body, "x body");
+}
+
+TEST_F(HttpServerTest, KeepAliveInSmallLettersDoesNotCount) {
+    StartServer();
+    bool closed = false;
+    const TestReply reply = Ask(Get("/x", "connection: keep-alive\r\n"), &closed);
+    EXPECT_EQ(reply.headers.at("Connection"), "close");
+    EXPECT_TRUE(closed);
+}
+
+TEST_F(HttpServerTest, OtherMethodsGetNotImplementedWithThePageOfMna) {
+    StartServer();
+    for (const char* request : {"POST /x HTTP/1.0\r\n\r\n", "HEAD /x HTTP/1.0\r\n\r\n", "get /x HTTP/1.0\r\n\r\n"}) {
+        const TestReply reply = Ask(request);
+        EXPECT_EQ(reply.statusLine, "HTTP/1.0 501 Not Implemented") << request;
+        EXPECT_EQ(reply.body, "<p>not implemented</p>");
+        EXPECT_EQ(reply.headers.at("Content-Type"), "text/html");
+    }
+}
+
+TEST_F(HttpServerTest, TargetEndsAtTheFirstSpaceCrOrLf) {
+    StartServer();
+    EXPECT_EQ(Ask("GET /x\r\n\r\n").body, "x body");
+    EXPECT_EQ(Ask("GET /x HTTP/1.0\r\nRange: bytes=0-1\r\n\r\n").body, "x body");  // whole body despite Range
+    EXPECT_EQ(m_origin.Targets(), (std::vector<std::string>{"/x"}));  // fetched once, then cached
+}
+
+TEST_F(HttpServerTest, FailuresAreReportedNotPassedOffAsAssets) {
+    StartServer();
+    m_origin.SetReply("/404", CTestOrigin::Reply(404, "cdn says no"));
+    m_origin.SetReply("/500", CTestOrigin::Reply(500, "cdn broke"));
+    m_origin.SetReply("/cut", CTestOrigin::CutReply("part", 100));
+    m_origin.SetReply("/chunked", CTestOrigin::ChunkedReply("no length"));
+    struct Case { std::string request; const char* status; const char* body; };
+    for (const Case& c : {Case{Get("/404"), "HTTP/1.0 404 Not Found", "cdn says no"},
+                          Case{Get("/500"), "HTTP/1.0 502 Bad Gateway", "cdn broke"},
+                          Case{Get("/cut"), "HTTP/1.0 502 Bad Gateway", ""},
+                          Case{Get("/chunked"), "HTTP/1.0 502 Bad Gateway", ""},
+                          Case{Get("x.png"), "HTTP/1.0 400 Bad Request", ""},
+                          Case{Get("@evil.example/x"), "HTTP/1.0 400 Bad Request", ""}}) {
+        const TestReply reply = Ask(c.request);
+        EXPECT_EQ(reply.statusLine, c.status) << c.request;
+        EXPECT_EQ(reply.body, c.body) << c.request;
+        EXPECT_EQ(reply.headers.size(), 6u);
+    }
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "vt_cdn" / "cdn" / Md5HexDigest("/404", 4)));
+}
+
+TEST_F(HttpServerTest, ATextWithoutASpaceGetsNoReplyAndLosesItsConnection) {
+    StartServer();
+    CTestClient client(m_port);
+    ASSERT_TRUE(client.Send("GETX\r\n\r\n"));
+    EXPECT_TRUE(client.ClosedByServer());
+}
+
+TEST_F(HttpServerTest, RequestsSplitAcrossReadsAreKept) {
+    StartServer();
+    CTestClient client(m_port);
+    ASSERT_TRUE(client.Send("GET"));  // three bytes: no reply yet
+    ASSERT_TRUE(client.SendByteByByte(" /x HTTP/1.0\r\nConnection: Keep-Alive\r\n\r"));
+    ASSERT_TRUE(client.Send("\n"));
+    TestReply reply;
+    ASSERT_TRUE(client.ReadReply(&reply));
+    EXPECT_EQ(reply.body, "x body");
+    EXPECT_EQ(m_origin.Targets(), (std::vector<std::string>{"/x"}));
+}
+
+TEST_F(HttpServerTest, PipelinedRequestsAreAnsweredInOrder) {
+    StartServer();
+    m_origin.SetReply("/big", CTestOrigin::Reply(200, std::string(5 << 20, 'B')));
+    m_origin.SetReply("/small", CTestOrigin::Reply(200, "small"));
+    CTestClient client(m_port, 8192);
+    const std::string keepAlive = "Connection: Keep-Alive\r\n";
+    ASSERT_TRUE(client.Send(Get("/big", keepAlive) + Get("/small", keepAlive) + Get("/x", keepAlive)));
+    TestReply big, small, x;
+    ASSERT_TRUE(client.ReadReply(&big, 65536));  // a slow reader: the server must wait for room
+    ASSERT_TRUE(client.ReadReply(&small));
+    ASSERT_TRUE(client.ReadReply(&x));
+    EXPECT_TRUE(big.body == std::string(5 << 20, 'B'));
+    EXPECT_EQ(small.body, "small");
+    EXPECT_EQ(x.body, "x body");
+}
+
+TEST_F(HttpServerTest, ALargeReplyReportsItsWholeLengthOnceSent) {
+    StartServer();
+    m_origin.SetReply("/big", CTestOrigin::Reply(200, std::string(5 << 20, 'L')));
+    CTestClient client(m_port, 8192);
+    ASSERT_TRUE(client.Send(Get("/big")));
+    TestReply reply;
+    ASSERT_TRUE(client.ReadReply(&reply, 65536));
+    EXPECT_TRUE(client.ClosedByServer());
+    EXPECT_EQ(m_server->lastSent.load(), static_cast<int32_t>(reply.head.size() + reply.body.size()));
+    EXPECT_EQ(m_server->acceptedAddress, "127.0.0.1");
+    EXPECT_EQ(m_server->acceptedPort, htons(client.LocalPort()));
+}
+
+TEST_F(HttpServerTest, APeerThatSendsAndClosesAtOnceStillGetsItsReply) {
+    StartServer();
+    {
+        CTestClient client(m_port);
+        ASSERT_TRUE(client.Send(Get("/x")));
+        client.ShutdownSend();
+        TestReply reply;
+        ASSERT_TRUE(client.ReadReply(&reply));
+        EXPECT_EQ(reply.body, "x body");
+    }
+    {
+        CTestClient gone(m_port);
+        ASSERT_TRUE(gone.Send(Get("/x")));
+    }  // closed before reading anything
+    EXPECT_EQ(Ask(Get("/x")).body, "x body");  // the server goes on
+}
+
+TEST_F(HttpServerTest, AnUnfinishedRequestOver64KiBClosesTheConnection) {
+    StartServer();
+    CTestClient client(m_port);
+    const std::string header = "GET /x HTTP/1.0\r\nX-Filler: " + std::string(70000, 'f');
+    client.Send(header);  // the server may close before all of it is taken
+    EXPECT_TRUE(client.ClosedByServer());
+    EXPECT_TRUE(m_origin.Targets().empty());
+}
+
+TEST_F(HttpServerTest, AnIdleConnectionIsClosed) {
+    m_server->SetIdleTimeout(200);
+    StartServer();
+    CTestClient quiet(m_port);
+    EXPECT_TRUE(quiet.ClosedByServer());
+    CTestClient halfway(m_port);
+    ASSERT_TRUE(halfway.Send("GET /x HTTP/1.0\r\n"));
+    EXPECT_TRUE(halfway.ClosedByServer());
+}
+
+TEST_F(HttpServerTest, StartFailsWhenThePortIsTakenAndOnASecondCall) {
+    CTestOrigin occupant;  // listens on its own port
+    EXPECT_FALSE(m_server->StartServerIn(m_dir.string() + "\\", occupant.Port()));
+    StartServer();
+    EXPECT_FALSE(m_server->Start(m_port));
+    EXPECT_EQ(Ask(Get("/x")).body, "x body");
+}
+
+// Many requests over many connections: the server's threads, handles and
+// memory come back to where they were.
+TEST_F(HttpServerTest, SoakLeavesNoHandlesOrMemoryBehind) {
+    StartServer();
+    EXPECT_EQ(Ask(Get("/x")).body, "x body");  // warm the cache and the code paths
+    auto handleCount = [] {
+        DWORD count = 0;
+        ::GetProcessHandleCount(::GetCurrentProcess(), &count);
+        return count;
+    };
+    auto workingSet = [] {
+        PROCESS_MEMORY_COUNTERS counters{};
+        ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
+        return counters.WorkingSetSize;
+    };
+    // Settles: the reaper closes finished threads within a few periods.
+    auto settle = [&](DWORD baseline) {
+        for (int i = 0; i < 200 && handleCount() > baseline; ++i) ::Sleep(50);
+        return handleCount();
+    };
+    ::Sleep(300);
+    const DWORD handlesBefore = handleCount();
+    const size_t memoryBefore = workingSet();
+
+    constexpr int kClients = 4, kConnectionsEach = 25, kRequestsEach = 100;
+    std::atomic<int> answered{0};
+    std::vector<std::thread> clients;
+    for (int c = 0; c < kClients; ++c) {
+        clients.emplace_back([&] {
+            for (int connection = 0; connection < kConnectionsEach; ++connection) {
+                CTestClient client(m_port);
+                for (int request = 0; request < kRequestsEach; ++request) {
+                    TestReply reply;
+                    const bool last = request == kRequestsEach - 1;
+                    if (!client.Send(Get("/x", last ? "" : "Connection: Keep-Alive\r\n"))) break;
+                    if (client.ReadReply(&reply) && reply.body == "x body") ++answered;
+                }
+            }
+        });
+    }
+    for (std::thread& client : clients) client.join();
+    EXPECT_EQ(answered.load(), kClients * kConnectionsEach * kRequestsEach);
+    EXPECT_LE(settle(handlesBefore), handlesBefore + 4);
+    EXPECT_LT(workingSet(), memoryBefore + (16u << 20));
+}
+
+}  // namespace
