@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -36,6 +37,8 @@ void COutBuf::Clear() {
     m_nLength = 0;
     m_nCapacity = 0;
 }
+
+void COutBuf::Reset() { m_nLength = 0; }
 
 char* COutBuf::GetData() { return m_pData; }
 const char* COutBuf::GetData() const { return m_pData; }
@@ -101,6 +104,22 @@ bool COutBuf::Append(const void* bytes, int32_t count) {
     return true;
 }
 
+bool COutBuf::Prepend(const void* bytes, int32_t count) {
+    if (count == 0) return true;
+    if (count < 0 || !bytes) return false;
+    const int64_t needed = static_cast<int64_t>(m_nLength) + count;
+    if (needed > kMaxLength) return false;
+    // Bytes from inside this buffer would move under our feet; copy them first.
+    const bool inside = m_pData && bytes >= m_pData && bytes < m_pData + m_nCapacity;
+    std::string copy;
+    if (inside) copy.assign(static_cast<const char*>(bytes), static_cast<size_t>(count));
+    if (!Reserve(static_cast<int32_t>(needed))) return false;
+    std::memmove(m_pData + count, m_pData, static_cast<size_t>(m_nLength));
+    std::memcpy(m_pData, inside ? copy.data() : bytes, static_cast<size_t>(count));
+    m_nLength = static_cast<int32_t>(needed);
+    return true;
+}
+
 bool COutBuf::AppendFormat(const char* format, ...) {
     if (!format) return false;
     std::va_list args;
@@ -138,6 +157,12 @@ bool COutBuf::LoadFromFile(const char* path) {
     if (std::fseek(file.file, 0, SEEK_SET) != 0) return false;
     if (size == 0) {
         Clear();
+        return true;
+    }
+    // Reusing a block spares a fresh allocation (and its page faults) per file.
+    if (m_nLength == 0 && size <= m_nCapacity) {
+        if (std::fread(m_pData, 1, static_cast<size_t>(size), file.file) != static_cast<size_t>(size)) return false;
+        m_nLength = static_cast<int32_t>(size);
         return true;
     }
     char* block = static_cast<char*>(std::malloc(static_cast<size_t>(size)));

@@ -38,9 +38,10 @@ public:
         __attribute__((format(printf, 2, 3)))
 #endif
         ;
-    // The whole file becomes the content. On failure (cannot open, size not
-    // known or over INT32_MAX, short read, no memory) returns false and the
-    // buffer keeps what it held.
+    // The whole file becomes the content. An empty buffer whose block is large
+    // enough reads straight into it. On failure (cannot open, size not known
+    // or over INT32_MAX, short read, no memory) returns false and the buffer
+    // keeps what it held.
     virtual bool LoadFromFile(const char* path);
     // Writes the content to the file, creating or truncating it. True only
     // when every byte was written and the file closed cleanly.
@@ -55,6 +56,12 @@ public:
     // without changing the length or content. False, buffer unchanged, when
     // the memory cannot be had or count is negative.
     virtual bool Reserve(int32_t count);
+
+    // Empties the buffer but keeps its block for the next content.
+    virtual void Reset();
+    // Inserts count bytes before the content, growing as Append does; the
+    // same refusals, and the buffer is unchanged when it refuses.
+    virtual bool Prepend(const void* bytes, int32_t count);
 
     int32_t GetCapacity() const { return m_nCapacity; }
     int32_t GetGrowStep() const { return m_nGrowStep; }

@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Model model;
     Reader in{data, size};
     while (in.Left() > 0 && model.content.size() < (1u << 20)) {
-        switch (in.Byte() % 12) {
+        switch (in.Byte() % 14) {
             case 0: {
                 const std::string bytes = in.Bytes(in.Byte() * 4u);
                 if (!buffer.Append(bytes.data(), static_cast<int32_t>(bytes.size()))) std::abort();
@@ -136,6 +136,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 const std::string copy = model.content;
                 if (!buffer.AppendBuffer(buffer)) std::abort();
                 model.Append(copy);
+                break;
+            }
+            case 12:
+                buffer.Reset();
+                model.content.clear();
+                break;
+            case 13: {
+                const std::string bytes = in.Bytes(in.Byte());
+                if (!buffer.Prepend(bytes.data(), static_cast<int32_t>(bytes.size()))) std::abort();
+                if (!bytes.empty()) {
+                    model.GrowFor(static_cast<int64_t>(model.content.size() + bytes.size()));
+                    model.content.insert(0, bytes);
+                }
                 break;
             }
             default: {

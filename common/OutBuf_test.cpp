@@ -185,6 +185,29 @@ TEST(OutBuf, ReserveGrowsOnceWithoutTouchingTheContent) {
     EXPECT_EQ(buffer.GetLength(), 1024);
 }
 
+TEST(OutBuf, ResetKeepsTheBlockAndPrependGrowsLikeAppend) {
+    COutBuf buffer;
+    buffer.AppendString("body");
+    const char* block = buffer.GetData();
+    buffer.Reset();
+    EXPECT_TRUE(buffer.IsEmpty());
+    EXPECT_EQ(buffer.GetCapacity(), 256);
+    buffer.AppendString("body");
+    EXPECT_EQ(buffer.GetData(), block);
+
+    ASSERT_TRUE(buffer.Prepend("head:", 5));
+    EXPECT_EQ(Content(buffer), "head:body");
+    const std::string big(300, 'h');
+    ASSERT_TRUE(buffer.Prepend(big.data(), 300));
+    EXPECT_EQ(Content(buffer), big + "head:body");
+    EXPECT_EQ(buffer.GetCapacity(), 512);
+    ASSERT_TRUE(buffer.Prepend(buffer.GetData() + 300, 5));  // its own bytes
+    EXPECT_EQ(Content(buffer).substr(0, 10), "head:hhhhh");
+    EXPECT_FALSE(buffer.Prepend("x", -1));
+    EXPECT_FALSE(buffer.Prepend(nullptr, 1));
+    EXPECT_EQ(buffer.GetLength(), 314);
+}
+
 TEST(OutBuf, ClearReleasesEverything) {
     COutBuf buffer;
     buffer.AppendString("x");
@@ -238,6 +261,23 @@ TEST_F(OutBufFileTest, LoadReplacesContentAndKeepsItOnFailure) {
 
     WriteFile("empty", "");
     ASSERT_TRUE(buffer.LoadFromFile(PathOf("empty").c_str()));
+    EXPECT_TRUE(buffer.IsEmpty());
+}
+
+TEST_F(OutBufFileTest, LoadReusesTheBlockOfAnEmptyBufferWhenItFits) {
+    WriteFile("small", "small file");
+    WriteFile("large", std::string(5000, 'L'));
+    COutBuf buffer;
+    buffer.Reserve(4096);
+    const char* block = buffer.GetData();
+    ASSERT_TRUE(buffer.LoadFromFile(PathOf("small").c_str()));
+    EXPECT_EQ(buffer.GetData(), block);
+    EXPECT_EQ(Content(buffer), "small file");
+    buffer.Reset();
+    ASSERT_TRUE(buffer.LoadFromFile(PathOf("large").c_str()));  // too big for the block
+    EXPECT_EQ(Content(buffer), std::string(5000, 'L'));
+    buffer.Reset();
+    EXPECT_FALSE(buffer.LoadFromFile(PathOf("missing").c_str()));
     EXPECT_TRUE(buffer.IsEmpty());
 }
 

@@ -220,6 +220,17 @@ void CGenericServer::RunConnection(SOCKET socket, WSAEVENT event) {
     }
 }
 
+// A reply block of ordinary size is kept for the next reply: allocating and
+// faulting in a fresh one for every reply costs more than the reply itself.
+// A large one is let go, so an idle connection does not hold it.
+void CGenericServer::EmptyForNextReply(COutBuf& out) {
+    if (out.GetCapacity() <= kMaxKeptReplyBlock) {
+        out.Reset();
+    } else {
+        out.Clear();
+    }
+}
+
 size_t CGenericServer::CompleteRequestLength(Connection& connection) {
     const std::string_view pending = connection.pending;
     for (size_t length = connection.scanned + 1; length <= pending.size(); ++length) {
@@ -238,7 +249,7 @@ bool CGenericServer::ServeCompleteRequests(Connection& connection) {
         const std::string request = connection.pending.substr(0, length);
         connection.pending.erase(0, length);
         connection.scanned = 0;
-        connection.out.Clear();
+        EmptyForNextReply(connection.out);
         if (!HandleRequest(request, &connection.out, &connection.keepAlive)) return false;
         connection.sent = 0;
         if (SendReply(connection) == SendOutcome::kPending) return true;

@@ -21,13 +21,16 @@ public:
     static constexpr int32_t kMaxSendPiece = 2097152;            // per WSASend
     static constexpr size_t kMaxUnfinishedRequest = 65536;       // request text bound
     static constexpr DWORD kDefaultIdleTimeoutMs = 120000;       // a quiet connection is closed
+    static constexpr int32_t kMaxKeptReplyBlock = 4 << 20;       // reused between replies up to this size
     static constexpr DWORD kStartTimeoutMs = 30000;
     static constexpr DWORD kReaperPeriodMs = 100;
     static constexpr DWORD kReapWaitMs = 1000;
     static constexpr unsigned kThreadExitCode = 4660;
 
     CGenericServer();
-    // Stops a server that is still running (only tests ever let one go).
+    // Connection threads call the hooks below, so a derived class must Stop
+    // the server in its own destructor, before its part of the object goes;
+    // this destructor's Stop is only the last resort.
     virtual ~CGenericServer();
     CGenericServer(const CGenericServer&) = delete;
     CGenericServer& operator=(const CGenericServer&) = delete;
@@ -83,6 +86,7 @@ private:
     void EndConnection(WSAEVENT event, SOCKET socket, ConnectionParams* params, DWORD threadId);
     void CloseListener(WSAEVENT acceptEvent, SOCKET listener);
 
+    static void EmptyForNextReply(COutBuf& out);
     size_t CompleteRequestLength(Connection& connection);
     bool ServeCompleteRequests(Connection& connection);
     SendOutcome SendReply(Connection& connection);

@@ -41,6 +41,10 @@ int64_t UnixTimeNow() {
 CHTTPServer::CHTTPServer(std::string cdnBase)
     : m_mimeTypes(MakeContentTypeTable()), m_strCdnBase(std::move(cdnBase)) {}
 
+CHTTPServer::~CHTTPServer() {
+    Stop();
+}
+
 bool CHTTPServer::StartServer() {
     const std::string directory = CurrentDirectory();
     if (directory.empty()) return false;
@@ -71,16 +75,22 @@ bool CHTTPServer::HandleRequest(std::string_view requestText, COutBuf* out, int3
     const auto type = m_mimeTypes.find(TargetExtension(target));
     if (type != m_mimeTypes.end()) contentType = type->second;
 
-    COutBuf body;
+    // The body goes straight into the (normally empty) output buffer and the
+    // header is put in front of it: no second copy of a large asset is made.
+    COutBuf separateBody;
+    COutBuf& body = out->IsEmpty() ? *out : separateBody;
     const AssetOutcome outcome = LoadAsset(m_strCacheRoot, target, body, m_strCdnBase);
     const char* status = request.isGet ? StatusForAsset(outcome) : "501 Not Implemented";
     // A partial download is never presented as the asset.
-    if (!SendsBodyOf(outcome)) body.Clear();
+    if (!SendsBodyOf(outcome)) body.Reset();
 
+    COutBuf header;
+    if (!AppendReplyHeader(header, status, FormatHttpDate(UnixTimeNow()), body.GetLength(), *keepAlive != 0,
+                           contentType)) {
+        return false;
+    }
     // Without the memory for the whole reply the connection closes unanswered
     // rather than sending a header that promises bytes that never come.
-    return out->Reserve(out->GetLength() + 512 + body.GetLength()) &&
-           AppendReplyHeader(*out, status, FormatHttpDate(UnixTimeNow()), body.GetLength(), *keepAlive != 0,
-                             contentType) &&
-           out->AppendBuffer(body);
+    if (&body == out) return out->Prepend(header.GetData(), header.GetLength());
+    return out->AppendBuffer(header) && out->AppendBuffer(separateBody);
 }

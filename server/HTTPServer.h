@@ -14,6 +14,8 @@ class CHTTPServer : public CGenericServer {
 public:
     // cdnBase: where missing assets are fetched from.
     explicit CHTTPServer(std::string cdnBase = quillmoor::config::kCdnBase);
+    // Stops the server first: its threads use the table and the cache root.
+    ~CHTTPServer() override;
 
     // Fixes the cache root (the current directory followed by
     // "\vt_cdn\cdn\"), creates it, and starts listening on kAssetServerPort.

@@ -46,6 +46,7 @@ protected:
         m_server = std::make_unique<CRecordingServer>(m_origin.Url());
     }
     void TearDown() override {
+        m_server->Stop();  // before any part of it is destroyed: its threads call its hooks
         m_server.reset();
         std::filesystem::remove_all(m_dir);
     }
