@@ -6,107 +6,16 @@ stands in for the asset CDN."""
 import argparse
 import hashlib
 import http.client
-import http.server
 import os
 import re
 import shutil
-import socket
 import subprocess
 import sys
-import threading
-import time
 import unittest
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-WINE_EXEC = os.path.join(ROOT, "tools", "wine-exec")
-SERVER_PORT = 12315
-WAIT_LIMIT = 90  # seconds; a bound on every wait, never an assertion
-
-
-class Cdn:
-    """A loopback origin on the configured CDN port that serves fixed bodies
-    and records the targets it was asked for."""
-
-    def __init__(self, port, bodies):
-        self.requests = []
-        cdn = self
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            def do_GET(self):
-                cdn.requests.append(self.path)
-                body = bodies.get(self.path)
-                self.send_response(200 if body is not None else 404)
-                body = body if body is not None else b"missing"
-                self.send_header("Content-Length", str(len(body)))
-                self.end_headers()
-                self.wfile.write(body)
-
-            def log_message(self, *args):
-                pass
-
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
-        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
-        self.thread.start()
-
-    def stop(self):
-        self.server.shutdown()
-        self.server.server_close()
-
-
-class Client:
-    """Quillmoor.exe running under Wine in a work folder of its own."""
-
-    def __init__(self, options, workdir, *args):
-        self.options = options
-        self.workdir = workdir
-        self.log = open(os.path.join(workdir, "client.log"), "ab")
-        # Output goes to a file: Wine's helpers could hold a pipe open forever.
-        self.process = subprocess.Popen([WINE_EXEC, options.exe, *args], cwd=workdir, stdin=subprocess.DEVNULL,
-                                        stdout=self.log, stderr=self.log)
-
-    def wait_until_serving(self):
-        """Waits until the process runs and something answers on port 12315."""
-        return self.wait_until(lambda: port_open(SERVER_PORT))
-
-    def wait_until(self, condition):
-        """Waits, while the process runs, until condition() holds."""
-        deadline = time.monotonic() + WAIT_LIMIT
-        while time.monotonic() < deadline and self.process.poll() is None:
-            if condition():
-                return True
-            time.sleep(0.2)
-        return False
-
-    def close(self):
-        """Closes game windows as the player would until this process has
-        ended, and returns its exit code (None if it never ended)."""
-        deadline = time.monotonic() + WAIT_LIMIT
-        while self.process.poll() is None and time.monotonic() < deadline:
-            subprocess.run([WINE_EXEC, self.options.close_window, "Orlenmark"], stdin=subprocess.DEVNULL,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            try:
-                self.process.wait(1)
-            except subprocess.TimeoutExpired:
-                pass
-        if self.process.poll() is None:
-            self.process.kill()
-            self.process.wait()
-            self.log.close()
-            return None
-        self.log.close()
-        return self.process.returncode
-
-
-def port_open(port):
-    try:
-        with socket.create_connection(("127.0.0.1", port), timeout=1):
-            return True
-    except OSError:
-        return False
-
-
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
+from e2e import (SERVER_PORT, WAIT_LIMIT, Client as RunningClient, LoopbackOrigin, count_game_windows,  # noqa: E402
+                 windows_path)
 
 
 class QuillmoorTest(unittest.TestCase):
@@ -117,8 +26,8 @@ class QuillmoorTest(unittest.TestCase):
         shutil.rmtree(self.work, ignore_errors=True)
         os.makedirs(self.work)
 
-    def start(self, *args):
-        return Client(self.options, self.work, *args)
+    def start(self, *args, workdir=None):
+        return RunningClient(self.options.exe, self.options.close_window, workdir or self.work, *args)
 
     def test_executable_is_a_static_pe32_gui_program(self):
         kind = subprocess.run(["file", "-b", self.options.exe], capture_output=True, text=True).stdout
@@ -153,7 +62,7 @@ class QuillmoorTest(unittest.TestCase):
 
     def test_asset_server_with_real_clients(self):
         bodies = {"/res/map.png": os.urandom(200000), "/res/a.js?v=1": b"var a = 1;", "/res/b.css": b"body{}"}
-        cdn = Cdn(self.options.cdn_port, bodies)
+        cdn = LoopbackOrigin(self.options.cdn_port, bodies)
         client = self.start()
         try:
             self.assertTrue(client.wait_until_serving())
@@ -207,11 +116,10 @@ class QuillmoorTest(unittest.TestCase):
         self.assertTrue(first.wait_until_serving())
         second_dir = os.path.join(self.work, "second")
         os.makedirs(second_dir)
-        second = Client(self.options, second_dir)
-        # Its server finds the port taken and gives up; the copy goes on.
-        self.assertTrue(second.wait_until(lambda: os.path.isdir(os.path.join(second_dir, "vt_cdn", "cdn"))))
-        time.sleep(1)
-        self.assertIsNone(second.process.poll())
+        second = self.start(workdir=second_dir)
+        # Its server finds the port taken and gives up; the copy goes on to
+        # its own game window.
+        self.assertTrue(second.wait_until(lambda: count_game_windows(self.options.close_window) == 2))
         self.assertEqual(second.close(), 0)
         self.assertEqual(first.close(), 0)
 

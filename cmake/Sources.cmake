@@ -6,6 +6,7 @@ set(QUILLMOOR_PORTABLE_SOURCES
   app/CommandLine.cpp
   app/ForwardRule.cpp
   app/ModulePath.cpp
+  app/RestartCommand.cpp
   common/OutBuf.cpp
   net/AgentText.cpp
   net/Md5.cpp
@@ -13,15 +14,17 @@ set(QUILLMOOR_PORTABLE_SOURCES
   server/ContentTypes.cpp
   server/HttpReply.cpp
   server/HttpRequest.cpp
+  update/VersionFile.cpp
 )
 
 # Tests of the portable code, one executable per folder.
 # Each entry is "executable:source,source,...".
 set(QUILLMOOR_PORTABLE_TESTS
-  "app_tests:app/CommandLine_test.cpp,app/ModulePath_test.cpp,app/ForwardRule_test.cpp"
+  "app_tests:app/CommandLine_test.cpp,app/ModulePath_test.cpp,app/ForwardRule_test.cpp,app/RestartCommand_test.cpp"
   "common_tests:common/OutBuf_test.cpp"
   "net_tests:net/Md5_test.cpp,net/AgentText_test.cpp"
   "server_tests:server/AssetPath_test.cpp,server/HttpRequest_test.cpp,server/HttpReply_test.cpp"
+  "update_tests:update/VersionFile_test.cpp"
 )
 
 # Fuzz targets of the portable code (native clang build only).
@@ -30,6 +33,7 @@ set(QUILLMOOR_FUZZ_TARGETS
   common/OutBuf_fuzz.cpp
   net/Md5_fuzz.cpp
   server/HttpRequest_fuzz.cpp
+  update/VersionFile_fuzz.cpp
 )
 
 # The Windows side of the client, everything but the entry point.
@@ -37,6 +41,7 @@ set(QUILLMOOR_WINDOWS_SOURCES
   app/GameLoop.cpp
   app/RunSequence.cpp
   common/AnsiText.cpp
+  common/CurrentDirectory.cpp
   game/GameDlg.cpp
   net/Download.cpp
   server/AssetCache.cpp
@@ -45,6 +50,13 @@ set(QUILLMOOR_WINDOWS_SOURCES
   skin/KeyboardHook.cpp
   skin/TranslucentDlg.cpp
   toolkit/MessageLoop.cpp
+)
+
+# Built into each client executable on its own, with that client's settings
+# (test builds of the client use another update base and version).
+set(QUILLMOOR_CLIENT_SOURCES
+  app/main.cpp
+  res/Quillmoor.rc
   update/SelfUpdate.cpp
 )
 

@@ -31,9 +31,27 @@ target_link_libraries(quillmoor_windows
   PUBLIC quillmoor_portable ole32 oleaut32 uuid comctl32 shell32 user32 gdi32 ws2_32 wininet iphlpapi psapi
   PRIVATE quillmoor_warnings)
 
-add_executable(Quillmoor WIN32 app/main.cpp res/Quillmoor.rc)
-target_link_options(Quillmoor PRIVATE -municode)
-target_link_libraries(Quillmoor PRIVATE quillmoor_windows quillmoor_warnings)
+# A client executable with its own local version and update base; the other
+# settings are the build's.
+function(quillmoor_add_client target version update_base)
+  set(QUILLMOOR_LOCAL_VERSION ${version})
+  set(QUILLMOOR_UPDATE_BASE ${update_base})
+  set(settings ${CMAKE_BINARY_DIR}/clients/${target})
+  configure_file(${CMAKE_SOURCE_DIR}/common/BuildConfig.h.in ${settings}/BuildConfig.h @ONLY)
+  add_executable(${target} WIN32 ${QUILLMOOR_CLIENT_SOURCES})
+  target_include_directories(${target} BEFORE PRIVATE ${settings})
+  target_link_options(${target} PRIVATE -municode)
+  target_link_libraries(${target} PRIVATE quillmoor_windows quillmoor_warnings)
+endfunction()
+
+quillmoor_add_client(Quillmoor ${QUILLMOOR_LOCAL_VERSION} ${QUILLMOOR_UPDATE_BASE})
+
+# For the self-update tests: the client pointed at a test origin, once as the
+# running build and once as a newer build for it to install.
+set(QUILLMOOR_TEST_UPDATE_PORT 12398)
+set(test_update_base "http://127.0.0.1:${QUILLMOOR_TEST_UPDATE_PORT}/ruruvir/brightfen/")
+quillmoor_add_client(Quillmoor_update_test ${QUILLMOOR_LOCAL_VERSION} ${test_update_base})
+quillmoor_add_client(Quillmoor_next_test 1.0.6 ${test_update_base})
 
 # Helpers the Windows tests share, such as the scripted loopback origin.
 add_library(quillmoor_testsupport STATIC testsupport/TestOrigin.cpp testsupport/TestClient.cpp)
@@ -53,6 +71,13 @@ add_test(NAME quillmoor_e2e
                  --exe $<TARGET_FILE:Quillmoor> --close-window $<TARGET_FILE:close_window>
                  --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h
                  --work ${CMAKE_BINARY_DIR}/e2e)
+
+# The self-update, for real: the test client swaps itself for the newer one.
+add_test(NAME self_update_e2e
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/update/SelfUpdate_e2e_test.py
+                 --exe $<TARGET_FILE:Quillmoor_update_test> --next $<TARGET_FILE:Quillmoor_next_test>
+                 --close-window $<TARGET_FILE:close_window> --port ${QUILLMOOR_TEST_UPDATE_PORT}
+                 --work ${CMAKE_BINARY_DIR}/update-e2e)
 
 # The resource test opens the executable beside it.
 add_dependencies(app_win_tests Quillmoor)

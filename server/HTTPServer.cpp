@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include <vector>
 
+#include "common/CurrentDirectory.h"
 #include "common/OutBuf.h"
 #include "server/AssetCache.h"
 #include "server/ContentTypes.h"
@@ -14,16 +14,6 @@ namespace {
 
 // The page any method other than GET gets, with "501 Not Implemented".
 constexpr char kNotImplementedPage[] = "/mna.html";
-
-// The current directory, of any length; empty when it cannot be read.
-std::string CurrentDirectory() {
-    const DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
-    if (needed == 0) return std::string();
-    std::vector<char> buffer(needed);
-    const DWORD length = ::GetCurrentDirectoryA(needed, buffer.data());
-    if (length == 0 || length >= needed) return std::string();
-    return std::string(buffer.data(), length);
-}
 
 // Seconds since 1970-01-01 UTC from the system clock, 64-bit (the runtime's
 // time_t is 32-bit here).
@@ -46,7 +36,7 @@ CHTTPServer::~CHTTPServer() {
 }
 
 bool CHTTPServer::StartServer() {
-    const std::string directory = CurrentDirectory();
+    const std::string directory = CurrentDirectoryA();
     if (directory.empty()) return false;
     return StartServerIn(directory + "\\vt_cdn\\cdn\\", kAssetServerPort);
 }

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <string>
+
 #include "app/RunMode.h"
 #include "game/GameDlg.h"
 
@@ -27,11 +29,20 @@ public:
     // and, for a first instance that was not relaunched, checks for an update;
     // leaves run mode 3 when a new build was installed. Always true.
     bool CleanupAndCheckUpdate(bool relaunched);
+    // Creates the instance mutex (named after the executable's directory) and,
+    // for the first instance of a start that was not relaunched, checks for
+    // an update. False only when the mutex could not be created.
+    bool GuardInstanceAndUpdate(bool relaunched);
 
     RunMode GetRunMode() const { return m_nRunMode; }
     const wchar_t* GetExeFileName() const { return m_szExeFileName; }
 
 private:
+    // Remembers the last component of the module path.
+    void StoreExeFileName(const std::wstring& modulePath);
+    // Reads "ver.txt" and, when another version is announced, downloads,
+    // verifies and swaps in the new build. True only when it is in place.
+    bool InstallAnnouncedBuild();
     // Shows the start window modally; it sets run mode 2 when it goes.
     void RunStartWindowModal();
     // Creates the game window and pumps its loop until WM_QUIT.

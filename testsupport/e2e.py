@@ -1,0 +1,149 @@
+"""Helpers for end-to-end tests that run the real client under Wine: start it
+in a folder of its own, wait for it, and end it as a player would. Every wait
+is bounded; none is an assertion on time."""
+import http.server
+import os
+import socket
+import subprocess
+import threading
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+WINE_EXEC = os.path.join(ROOT, "tools", "wine-exec")
+SERVER_PORT = 12315
+WAIT_LIMIT = 90  # seconds
+GAME_WINDOW_TITLE = "Orlenmark"
+
+
+class LoopbackOrigin:
+    """An HTTP origin on 127.0.0.1:port answering each target (path and query)
+    from `replies`: path -> body, or (body, announced_length) for a reply cut
+    short. Unknown paths get 404. It records the targets it was asked for and
+    stops with stop(), or by itself after its lifetime."""
+
+    def __init__(self, port, replies, lifetime=600):
+        self.requests = []
+        self.replies = replies
+        origin = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                origin.requests.append(self.path)
+                reply = origin.replies.get(self.path)
+                if reply is None:
+                    body, announced, status = b"missing", None, 404
+                else:
+                    body, announced = reply if isinstance(reply, tuple) else (reply, None)
+                    status = 200
+                self.send_response(status)
+                self.send_header("Content-Length", str(announced if announced is not None else len(body)))
+                self.send_header("Connection", "close")
+                self.end_headers()
+                self.wfile.write(body)
+                self.close_connection = True
+
+            def log_message(self, *args):
+                pass
+
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+        self.server.daemon_threads = True
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+        self.timer = threading.Timer(lifetime, self.stop)
+        self.timer.daemon = True
+        self.timer.start()
+
+    def stop(self):
+        self.timer.cancel()
+        self.server.shutdown()
+        self.server.server_close()
+
+
+def port_open(port):
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=1):
+            return True
+    except OSError:
+        return False
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def wait_until(condition, limit=WAIT_LIMIT):
+    deadline = time.monotonic() + limit
+    while time.monotonic() < deadline:
+        if condition():
+            return True
+        time.sleep(0.2)
+    return False
+
+
+def close_game_window(close_tool):
+    """Asks one game window to close; True when there was one."""
+    return subprocess.run([WINE_EXEC, close_tool, GAME_WINDOW_TITLE], stdin=subprocess.DEVNULL,
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+
+
+def count_game_windows(close_tool):
+    return subprocess.run([WINE_EXEC, close_tool, "--count", GAME_WINDOW_TITLE], stdin=subprocess.DEVNULL,
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+
+
+def close_every_game_window(close_tool):
+    """Closes game windows until none is left (for processes that are not
+    our children, such as a restarted build)."""
+    return wait_until(lambda: not close_game_window(close_tool) and not port_open(SERVER_PORT))
+
+
+class Client:
+    """A client executable running under Wine with workdir as its current
+    directory. Its output goes to a file: Wine's helpers could otherwise hold
+    a pipe open for ever."""
+
+    def __init__(self, exe, close_tool, workdir, *args):
+        self.close_tool = close_tool
+        self.log = open(os.path.join(workdir, "client.log"), "ab")
+        self.process = subprocess.Popen([WINE_EXEC, exe, *args], cwd=workdir, stdin=subprocess.DEVNULL,
+                                        stdout=self.log, stderr=self.log)
+
+    def wait_until(self, condition):
+        """Waits, while the process runs, until condition() holds."""
+        deadline = time.monotonic() + WAIT_LIMIT
+        while time.monotonic() < deadline and self.process.poll() is None:
+            if condition():
+                return True
+            time.sleep(0.2)
+        return False
+
+    def wait_until_serving(self):
+        """Waits until the process runs and something answers on port 12315."""
+        return self.wait_until(lambda: port_open(SERVER_PORT))
+
+    def wait_for_exit(self):
+        """Waits for the process to end by itself; its exit code, or None."""
+        try:
+            code = self.process.wait(WAIT_LIMIT)
+        except subprocess.TimeoutExpired:
+            return None
+        self.log.close()
+        return code
+
+    def close(self):
+        """Closes game windows as the player would until this process has
+        ended; its exit code, or None if it never ended."""
+        deadline = time.monotonic() + WAIT_LIMIT
+        while self.process.poll() is None and time.monotonic() < deadline:
+            close_game_window(self.close_tool)
+            try:
+                self.process.wait(1)
+            except subprocess.TimeoutExpired:
+                pass
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+            code = None
+        else:
+            code = self.process.returncode
+        self.log.close()
+        return code

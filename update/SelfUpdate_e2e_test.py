@@ -1,0 +1,160 @@
+#!/usr/bin/env python3
+"""The self-update for real: a test build of the client, pointed at a loopback
+update origin, finds a newer build announced, downloads it, verifies it, swaps
+it in and restarts it with "re_open"; and every way this must not happen."""
+import argparse
+import hashlib
+import os
+import shutil
+import sys
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
+from e2e import Client, LoopbackOrigin, close_every_game_window, count_game_windows, wait_until  # noqa: E402
+
+UPDATE_DIR = "/ruruvir/brightfen/"
+VERSION_FILE = UPDATE_DIR + "ver.txt"
+NEW_BUILD = UPDATE_DIR + "builds/Quillmoor_106.exe"
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class SelfUpdateTest(unittest.TestCase):
+    options = None
+
+    def setUp(self):
+        self.work = os.path.join(self.options.work, self.id().split(".")[-1])
+        shutil.rmtree(self.work, ignore_errors=True)
+        os.makedirs(self.work)
+        self.current = read(self.options.exe)
+        self.newer = read(self.options.next)
+        self.origin = None
+
+    def tearDown(self):
+        close_every_game_window(self.options.close_window)
+        if self.origin:
+            self.origin.stop()
+
+    def serve(self, version, digest=None, build=None):
+        """Announces `version` with the newer build (or `build`) and its digest."""
+        body = build if build is not None else self.newer
+        text = f"version={version}\r\nmd5={digest or hashlib.md5(self.newer).hexdigest()}\r\n" \
+               f"exe=builds/Quillmoor_106.exe\r\n".encode()
+        self.origin = LoopbackOrigin(self.options.port, {VERSION_FILE: text, NEW_BUILD: body})
+
+    def install(self, folder):
+        os.makedirs(folder, exist_ok=True)
+        exe = os.path.join(folder, "Quillmoor.exe")
+        shutil.copyfile(self.options.exe, exe)
+        return exe
+
+    def start(self, exe, workdir, *args):
+        return Client(exe, self.options.close_window, workdir, *args)
+
+    def assert_runs_on_unchanged(self, client, exe):
+        """The running build stays: its window comes, and it ends cleanly."""
+        self.assertTrue(client.wait_until_serving())
+        self.assertEqual(client.close(), 0)
+        self.assertEqual(read(exe), self.current)
+
+    def test_a_newer_build_is_installed_and_restarted(self):
+        self.serve("1.0.6")
+        exe = self.install(self.work)
+        client = self.start(exe, self.work)
+        self.assertEqual(client.wait_for_exit(), 0)  # no window: it restarts instead
+        self.assertEqual(read(exe), self.newer)
+        self.assertEqual(self.origin.requests, [VERSION_FILE, NEW_BUILD])
+        # The restarted build removes the old one and, started with re_open,
+        # checks nothing.
+        self.assertTrue(wait_until(lambda: not os.path.exists(os.path.join(self.work, "Quillmoor.exe.old"))))
+        self.assertTrue(close_every_game_window(self.options.close_window))
+        self.assertEqual(self.origin.requests, [VERSION_FILE, NEW_BUILD])
+        self.assertFalse(os.path.exists(os.path.join(self.work, "Quillmoor.exe.tmp")))
+
+    def test_the_same_version_or_one_beginning_with_it_asks_for_no_build(self):
+        for version in ("1.0.5", "1.0.50"):
+            self.serve(version)
+            exe = self.install(self.work)
+            self.assert_runs_on_unchanged(self.start(exe, self.work), exe)
+            self.assertEqual(self.origin.requests, [VERSION_FILE], version)
+            self.origin.stop()
+            self.origin = None
+
+    def test_a_bad_download_leaves_everything_as_it_was(self):
+        cases = {"digest mismatch": dict(digest="0" * 32),
+                 "cut download": dict(build=(self.newer[:100000], len(self.newer)))}
+        for name, bad in cases.items():
+            self.serve("1.0.6", **bad)
+            exe = self.install(self.work)
+            self.assert_runs_on_unchanged(self.start(exe, self.work), exe)
+            self.assertEqual(self.origin.requests, [VERSION_FILE, NEW_BUILD], name)
+            self.assertFalse(os.path.exists(os.path.join(self.work, "Quillmoor.exe.old")), name)
+            self.assertFalse(os.path.exists(os.path.join(self.work, "Quillmoor.exe.tmp")), name)
+            self.origin.stop()
+            self.origin = None
+
+    def test_a_second_instance_and_a_restart_make_no_check(self):
+        self.serve("1.0.5")
+        exe = self.install(self.work)
+        first = self.start(exe, self.work)
+        self.assertTrue(first.wait_until_serving())
+        second = self.start(exe, self.work)
+        # Its game window comes after the point where it would have checked.
+        self.assertTrue(second.wait_until(lambda: count_game_windows(self.options.close_window) == 2))
+        self.assertEqual(self.origin.requests, [VERSION_FILE])
+        self.assertEqual(second.close(), 0)
+        self.assertEqual(first.close(), 0)
+
+        relaunched = self.start(exe, self.work, "re_open")
+        self.assertTrue(relaunched.wait_until_serving())
+        self.assertEqual(relaunched.close(), 0)
+        self.assertEqual(self.origin.requests, [VERSION_FILE])
+
+    def test_the_build_is_installed_in_a_current_directory_with_blanks(self):
+        self.serve("1.0.6")
+        exe = self.install(os.path.join(self.work, "program"))
+        here = os.path.join(self.work, "Orlenmark Games", "client dir")
+        os.makedirs(here)
+        client = self.start(exe, here)
+        self.assertEqual(client.wait_for_exit(), 0)
+        self.assertFalse(os.path.exists(exe))  # moved away as the old build
+        self.assertEqual(read(os.path.join(here, "Quillmoor.exe")), self.newer)
+        self.assertTrue(wait_until(lambda: not os.path.exists(os.path.join(here, "Quillmoor.exe.old"))))
+        self.assertTrue(close_every_game_window(self.options.close_window))
+        self.assertEqual(self.origin.requests, [VERSION_FILE, NEW_BUILD])
+
+    def test_a_failed_install_puts_the_running_build_back(self):
+        self.serve("1.0.6")
+        exe = self.install(os.path.join(self.work, "program"))
+        here = os.path.join(self.work, "elsewhere")
+        os.makedirs(here)
+        taken = os.path.join(here, "Quillmoor.exe")
+        with open(taken, "wb") as f:
+            f.write(b"a file that holds the name")
+        client = self.start(exe, here)
+        self.assertTrue(client.wait_until_serving())  # no restart: the old build runs on
+        self.assertEqual(client.close(), 0)
+        self.assertEqual(read(exe), self.current)
+        self.assertEqual(read(taken), b"a file that holds the name")
+        self.assertFalse(os.path.exists(os.path.join(here, "Quillmoor.exe.old")))
+        self.assertEqual(read(os.path.join(here, "Quillmoor.exe.tmp")), self.newer)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True, help="the client built against the test origin")
+    parser.add_argument("--next", required=True, help="the newer build it should install")
+    parser.add_argument("--close-window", required=True)
+    parser.add_argument("--port", type=int, required=True)
+    parser.add_argument("--work", required=True)
+    options, rest = parser.parse_known_args()
+    SelfUpdateTest.options = options
+    program = unittest.main(argv=[sys.argv[0], "-v", *rest], exit=False)
+    return 0 if program.result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
