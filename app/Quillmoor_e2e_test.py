@@ -8,23 +8,18 @@ import hashlib
 import http.client
 import os
 import re
-import shutil
 import subprocess
 import sys
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
 from e2e import (SERVER_PORT, WAIT_LIMIT, Client as RunningClient, LoopbackOrigin, count_game_windows,  # noqa: E402
-                 windows_path)
+                 windows_path, WorkFolderTestCase)
 
 
-class QuillmoorTest(unittest.TestCase):
-    options = None
-
+class QuillmoorTest(WorkFolderTestCase):
     def setUp(self):
-        self.work = os.path.join(self.options.work, self.id().split(".")[-1])
-        shutil.rmtree(self.work, ignore_errors=True)
-        os.makedirs(self.work)
+        super().setUp()
 
     def start(self, *args, workdir=None):
         return RunningClient(self.options.exe, self.options.close_window, workdir or self.work, *args)

@@ -1,4 +1,5 @@
 #include "common/OutBuf.h"
+#include "testsupport/ScratchDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -15,16 +16,9 @@ std::string Content(const COutBuf& buffer) {
     return buffer.GetLength() ? std::string(buffer.GetData(), static_cast<size_t>(buffer.GetLength())) : std::string();
 }
 
-// A scratch directory removed with everything in it at the end of the test.
+// Tests with files, in a scratch directory of their own.
 class OutBufFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = std::filesystem::temp_directory_path() / (std::string("outbuf_") + info->name());
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
 
     std::string PathOf(const char* name) const { return (m_dir / name).string(); }
     void WriteFile(const char* name, const std::string& bytes) const {
@@ -35,7 +29,8 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    std::filesystem::path m_dir;
+    CScratchDirectory m_scratch{"outbuf_"};
+    const std::filesystem::path& m_dir = m_scratch.Path();
 };
 
 TEST(OutBuf, NewBufferIsEmptyWithNoBlock) {

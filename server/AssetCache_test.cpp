@@ -14,6 +14,7 @@
 #include "net/Download.h"
 #include "net/Md5.h"
 #include "server/AssetPath.h"
+#include "testsupport/ScratchDirectory.h"
 #include "testsupport/TestOrigin.h"
 #include "toolkit/ScopedResource.h"
 
@@ -34,14 +35,9 @@ std::string Body(size_t size, char salt) {
 class AssetCacheTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = std::filesystem::temp_directory_path() / (std::string("quillmoor_cache_") + info->name());
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
         m_root = m_dir.string() + "\\";
         m_origin = std::make_unique<CTestOrigin>();
     }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
 
     AssetOutcome Load(std::string_view target, COutBuf& body) {
         return LoadAsset(m_root, target, body, m_origin->Url());
@@ -55,7 +51,8 @@ protected:
         return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(m_dir), {}));
     }
 
-    std::filesystem::path m_dir;
+    CScratchDirectory m_scratch{"quillmoor_cache_"};
+    const std::filesystem::path& m_dir = m_scratch.Path();
     std::string m_root;
     std::unique_ptr<CTestOrigin> m_origin;
 };

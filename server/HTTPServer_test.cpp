@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "net/Md5.h"
+#include "testsupport/ScratchDirectory.h"
 #include "testsupport/TestClient.h"
 #include "testsupport/TestOrigin.h"
 
@@ -37,9 +38,6 @@ protected:
 class HttpServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = std::filesystem::temp_directory_path() / (std::string("quillmoor_server_") + info->name());
-        std::filesystem::remove_all(m_dir);
         m_origin.SetReply("/a/b.PNG", CTestOrigin::Reply(200, "png bytes"));
         m_origin.SetReply("/mna.html", CTestOrigin::Reply(200, "<p>not implemented</p>"));
         m_origin.SetReply("/x", CTestOrigin::Reply(200, "x body"));
@@ -48,7 +46,6 @@ protected:
     void TearDown() override {
         m_server->Stop();  // before any part of it is destroyed: its threads call its hooks
         m_server.reset();
-        std::filesystem::remove_all(m_dir);
     }
     void StartServer() {
         m_port = CTestOrigin::ClosedPort();
@@ -67,7 +64,8 @@ protected:
         return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + headers + "\r\n";
     }
 
-    std::filesystem::path m_dir;
+    CScratchDirectory m_scratch{"quillmoor_server_"};
+    const std::filesystem::path& m_dir = m_scratch.Path();
     CTestOrigin m_origin;
     std::unique_ptr<CRecordingServer> m_server;
     uint16_t m_port = 0;

@@ -3,10 +3,12 @@ in a folder of its own, wait for it, and end it as a player would. Every wait
 is bounded; none is an assertion on time."""
 import http.server
 import os
+import shutil
 import socket
 import subprocess
 import threading
 import time
+import unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 WINE_EXEC = os.path.join(ROOT, "tools", "wine-exec")
@@ -147,3 +149,14 @@ class Client:
             code = self.process.returncode
         self.log.close()
         return code
+
+
+class WorkFolderTestCase(unittest.TestCase):
+    """Gives each test an empty folder of its own, self.work, under the
+    options' work folder."""
+    options = None
+
+    def setUp(self):
+        self.work = os.path.join(self.options.work, self.id().split(".")[-1])
+        shutil.rmtree(self.work, ignore_errors=True)
+        os.makedirs(self.work)

@@ -10,7 +10,8 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
-from e2e import Client, LoopbackOrigin, close_every_game_window, count_game_windows, wait_until  # noqa: E402
+from e2e import (Client, LoopbackOrigin, WorkFolderTestCase, close_every_game_window,  # noqa: E402
+                 count_game_windows, wait_until)
 
 UPDATE_DIR = "/ruruvir/brightfen/"
 VERSION_FILE = UPDATE_DIR + "ver.txt"
@@ -22,13 +23,9 @@ def read(path):
         return f.read()
 
 
-class SelfUpdateTest(unittest.TestCase):
-    options = None
-
+class SelfUpdateTest(WorkFolderTestCase):
     def setUp(self):
-        self.work = os.path.join(self.options.work, self.id().split(".")[-1])
-        shutil.rmtree(self.work, ignore_errors=True)
-        os.makedirs(self.work)
+        super().setUp()
         self.current = read(self.options.exe)
         self.newer = read(self.options.next)
         self.origin = None
