@@ -14,6 +14,7 @@ set(QUILLMOOR_PORTABLE_SOURCES
   server/ContentTypes.cpp
   server/HttpReply.cpp
   server/HttpRequest.cpp
+  skin/PixelConversion.cpp
   update/VersionFile.cpp
 )
 
@@ -24,6 +25,7 @@ set(QUILLMOOR_PORTABLE_TESTS
   "common_tests:common/OutBuf_test.cpp"
   "net_tests:net/Md5_test.cpp,net/AgentText_test.cpp"
   "server_tests:server/AssetPath_test.cpp,server/HttpRequest_test.cpp,server/HttpReply_test.cpp"
+  "skin_tests:skin/PixelConversion_test.cpp"
   "update_tests:update/VersionFile_test.cpp"
 )
 
@@ -48,6 +50,7 @@ set(QUILLMOOR_WINDOWS_SOURCES
   server/GenericServer.cpp
   server/HTTPServer.cpp
   skin/KeyboardHook.cpp
+  skin/SkinBitmap.cpp
   skin/TranslucentDlg.cpp
   toolkit/MessageLoop.cpp
 )
@@ -65,6 +68,7 @@ set(QUILLMOOR_WINDOWS_TESTS
   "app_win_tests:app/GameLoop_test.cpp,app/Resources_test.cpp"
   "net_win_tests:net/Download_test.cpp"
   "server_win_tests:server/AssetCache_test.cpp,server/HTTPServer_test.cpp"
+  "skin_win_tests:skin/SkinBitmap_test.cpp,res/Quillmoor.rc,skin/testdata/SkinBitmap_test.rc"
   "toolkit_tests:toolkit/MessageLoop_test.cpp"
 )
 

@@ -28,7 +28,7 @@ target_link_libraries(quillmoor_portable PRIVATE quillmoor_warnings)
 
 add_library(quillmoor_windows STATIC ${QUILLMOOR_WINDOWS_SOURCES})
 target_link_libraries(quillmoor_windows
-  PUBLIC quillmoor_portable ole32 oleaut32 uuid comctl32 shell32 user32 gdi32 ws2_32 wininet iphlpapi psapi
+  PUBLIC quillmoor_portable quillmoor_webp ole32 oleaut32 uuid comctl32 shell32 user32 gdi32 ws2_32 wininet iphlpapi psapi
   PRIVATE quillmoor_warnings)
 
 # A client executable with its own local version and update base; the other
@@ -78,6 +78,19 @@ add_test(NAME self_update_e2e
                  --exe $<TARGET_FILE:Quillmoor_update_test> --next $<TARGET_FILE:Quillmoor_next_test>
                  --close-window $<TARGET_FILE:close_window> --port ${QUILLMOOR_TEST_UPDATE_PORT}
                  --work ${CMAKE_BINARY_DIR}/update-e2e)
+
+# The skin test compares our decoding with Debian's dwebp, run at build time.
+set(skin_references)
+foreach(id 271 272 295)
+  set(reference ${CMAKE_BINARY_DIR}/testdata/${id}.pam)
+  add_custom_command(OUTPUT ${reference}
+                     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/testdata
+                     COMMAND dwebp -quiet ${CMAKE_SOURCE_DIR}/res/skin/${id}.webp -pam -o ${reference}
+                     DEPENDS ${CMAKE_SOURCE_DIR}/res/skin/${id}.webp)
+  list(APPEND skin_references ${reference})
+endforeach()
+add_custom_target(skin_references DEPENDS ${skin_references})
+add_dependencies(skin_win_tests skin_references)
 
 # The resource test opens the executable beside it.
 add_dependencies(app_win_tests Quillmoor)

@@ -1,0 +1,129 @@
+#include "skin/SkinBitmap.h"
+
+#include <webp/decode.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "skin/PixelConversion.h"
+
+namespace {
+
+// The bitmap's pixels as premultiplied B, G, R, A rows.
+std::vector<uint8_t> PixelsOf(HBITMAP bitmap, int32_t width, int32_t height) {
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 4);
+    ::GetBitmapBits(bitmap, static_cast<LONG>(pixels.size()), pixels.data());
+    return pixels;
+}
+
+// A PAM file (RGB_ALPHA) written by Debian's dwebp at build time, beside this
+// test executable.
+bool ReadPam(const std::string& name, int32_t* width, int32_t* height, std::vector<uint8_t>* rgba) {
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self);
+    path = path.substr(0, path.rfind(L'\\') + 1) + L"testdata\\" + std::wstring(name.begin(), name.end());
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::string line;
+    *width = *height = 0;
+    while (std::getline(in, line) && line != "ENDHDR") {
+        std::istringstream fields(line);
+        std::string key;
+        fields >> key;
+        if (key == "WIDTH") fields >> *width;
+        if (key == "HEIGHT") fields >> *height;
+    }
+    rgba->resize(static_cast<size_t>(*width) * *height * 4);
+    in.read(reinterpret_cast<char*>(rgba->data()), static_cast<std::streamsize>(rgba->size()));
+    return in.good() && *width > 0;
+}
+
+TEST(SkinBitmap, EveryPictureHasItsSizeAndAlphaWhereTheWindowNeedsIt) {
+    struct Picture { int first, last, width, height; bool alpha; };
+    const Picture pictures[] = {
+        {271, 271, 1164, 717, true}, {272, 274, 205, 101, false}, {275, 277, 35, 35, false},
+        {278, 289, 135, 29, false},  {290, 292, 40, 40, false},   {293, 295, 34, 25, true},
+        {296, 296, 568, 258, false}, {297, 297, 568, 31, true},   {298, 300, 30, 25, true},
+        {301, 301, 70, 31, false},   {302, 302, 50, 37, true},    {303, 314, 30, 25, true},
+        {315, 315, 50, 37, true},
+    };
+    int decoded = 0;
+    for (const Picture& picture : pictures) {
+        for (int id = picture.first; id <= picture.last; ++id) {
+            CSkinBitmap bitmap;
+            bitmap.LoadFromResource(static_cast<uint16_t>(id));
+            ASSERT_NE(bitmap.m_hBitmap, nullptr) << id;
+            EXPECT_EQ(bitmap.m_nWidth, picture.width) << id;
+            EXPECT_EQ(bitmap.m_nHeight, picture.height) << id;
+            const std::vector<uint8_t> pixels = PixelsOf(bitmap.m_hBitmap, bitmap.m_nWidth, bitmap.m_nHeight);
+            bool anyTranslucent = false;
+            for (size_t i = 3; i < pixels.size(); i += 4) anyTranslucent |= pixels[i] != 255;
+            EXPECT_EQ(anyTranslucent, picture.alpha) << id;
+            ++decoded;
+        }
+    }
+    EXPECT_EQ(decoded, 45);
+}
+
+TEST(SkinBitmap, PixelsMatchDebiansDwebpAfterPremultiplication) {
+    for (const int id : {271, 272, 295}) {
+        int32_t width = 0, height = 0;
+        std::vector<uint8_t> reference;
+        ASSERT_TRUE(ReadPam(std::to_string(id) + ".pam", &width, &height, &reference)) << id;
+        std::vector<uint8_t> expected(reference.size());
+        RgbaToPremultipliedBgra(reference.data(), width, height, width * 4, expected.data());
+
+        CSkinBitmap bitmap;
+        bitmap.LoadFromResource(static_cast<uint16_t>(id));
+        ASSERT_EQ(bitmap.m_nWidth, width);
+        ASSERT_EQ(bitmap.m_nHeight, height);
+        EXPECT_TRUE(PixelsOf(bitmap.m_hBitmap, width, height) == expected) << id;
+    }
+}
+
+TEST(SkinBitmap, MissingShortAndCorruptPicturesStayEmpty) {
+    for (const uint16_t id : {9999, 9001, 9002}) {
+        CSkinBitmap bitmap;
+        bitmap.LoadFromResource(id);
+        EXPECT_EQ(bitmap.m_hBitmap, nullptr) << id;
+        EXPECT_EQ(bitmap.m_nWidth, 0) << id;
+        EXPECT_EQ(bitmap.m_nHeight, 0) << id;
+    }
+    uint8_t* bytes = reinterpret_cast<uint8_t*>(1);
+    uint32_t count = 7;
+    EXPECT_TRUE(ReadWebpResource(9999, &bytes, &count));
+    EXPECT_EQ(bytes, nullptr);
+    EXPECT_EQ(count, 0u);
+}
+
+TEST(SkinBitmap, TheNamedRefreshIconIsThereToo) {
+    const HRSRC resource = ::FindResourceW(nullptr, L"IDR_WEBP_PIC_SHUAXIN", L"WEBP");
+    ASSERT_NE(resource, nullptr);
+    const auto* bytes = static_cast<const uint8_t*>(::LockResource(::LoadResource(nullptr, resource)));
+    WebPDecoderConfig config{};
+    ASSERT_TRUE(DecodeWebp(bytes, ::SizeofResource(nullptr, resource), &config));
+    EXPECT_EQ(config.output.width, 20);
+    EXPECT_EQ(config.output.height, 20);
+    WebPFreeDecBuffer(&config.output);
+}
+
+TEST(SkinPicture, CopiesTheHandleAndSizeOfWhatItOwns) {
+    CSkinPicture picture;
+    EXPECT_TRUE(picture.LoadFromResource(297));
+    ASSERT_NE(picture.m_pBitmap, nullptr);
+    EXPECT_EQ(picture.m_hBitmap, picture.m_pBitmap->m_hBitmap);
+    EXPECT_EQ(picture.m_nWidth, 568);
+    EXPECT_EQ(picture.m_nHeight, 31);
+
+    CSkinPicture missing;
+    EXPECT_TRUE(missing.LoadFromResource(9999));
+    EXPECT_EQ(missing.m_hBitmap, nullptr);
+    EXPECT_EQ(missing.m_nWidth, 0);
+}
+
+}  // namespace
