@@ -25,7 +25,7 @@ set(QUILLMOOR_PORTABLE_TESTS
   "common_tests:common/OutBuf_test.cpp"
   "net_tests:net/Md5_test.cpp,net/AgentText_test.cpp"
   "server_tests:server/AssetPath_test.cpp,server/HttpRequest_test.cpp,server/HttpReply_test.cpp"
-  "skin_tests:skin/PixelConversion_test.cpp"
+  "skin_tests:skin/PixelConversion_test.cpp,skin/ButtonPicture_test.cpp"
   "update_tests:update/VersionFile_test.cpp"
 )
 
@@ -50,9 +50,13 @@ set(QUILLMOOR_WINDOWS_SOURCES
   server/GenericServer.cpp
   server/HTTPServer.cpp
   skin/KeyboardHook.cpp
+  skin/MyButton.cpp
   skin/SkinBitmap.cpp
   skin/TranslucentDlg.cpp
   toolkit/MessageLoop.cpp
+  toolkit/OwnerDraw.cpp
+  toolkit/Reflection.cpp
+  toolkit/SubclassedWindow.cpp
 )
 
 # Built into each client executable on its own, with that client's settings
@@ -68,7 +72,7 @@ set(QUILLMOOR_WINDOWS_TESTS
   "app_win_tests:app/GameLoop_test.cpp,app/Resources_test.cpp"
   "net_win_tests:net/Download_test.cpp"
   "server_win_tests:server/AssetCache_test.cpp,server/HTTPServer_test.cpp"
-  "skin_win_tests:skin/SkinBitmap_test.cpp,res/Quillmoor.rc,skin/testdata/SkinBitmap_test.rc"
+  "skin_win_tests:skin/SkinBitmap_test.cpp,skin/MyButton_test.cpp,res/Quillmoor.rc,skin/testdata/SkinBitmap_test.rc"
   "toolkit_tests:toolkit/MessageLoop_test.cpp"
 )
 
