@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "toolkit/DialogBase.h"
 #include "toolkit/Reflection.h"
 
 namespace {
@@ -154,6 +155,34 @@ TEST_F(MyButtonTest, DrawItemAtTheParentReachesTheButtonReflected) {
     // A reflected message the button has no handler for gets the default
     // processing of the original notification.
     EXPECT_EQ(::SendMessageW(m_button, kReflectedBase + WM_HSCROLL, 0, 0), 0);
+}
+
+// The start dialog's template, with its button 1008 made a MyButton, and a
+// map that reflects everything it does not handle, as the dialogs do.
+class CReflectingDialog : public CDialogBase {
+public:
+    CReflectingDialog() : CDialogBase(129) {}
+
+protected:
+    bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+        return ReflectNotifications(window, message, wParam, lParam, result);
+    }
+};
+
+TEST(MyButtonInADialog, DrawItemSentToTheDialogReachesTheButton) {
+    CReflectingDialog dialog;
+    ASSERT_NE(dialog.Create(), nullptr);
+    CCountingButton button;
+    const HWND control = ::GetDlgItem(dialog.m_hWnd, 1008);
+    ASSERT_TRUE(button.Attach(control, 292, 291, 290, 290));
+    DRAWITEMSTRUCT item{};
+    item.CtlType = ODT_BUTTON;
+    item.CtlID = 1008;
+    item.hwndItem = control;
+    ::SendMessageW(dialog.m_hWnd, WM_DRAWITEM, 1008, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(button.draws, 1);
+    EXPECT_EQ(button.LastDrawn(), ButtonPicture::kNormal);
+    ::DestroyWindow(dialog.m_hWnd);
 }
 
 }  // namespace

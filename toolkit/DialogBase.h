@@ -1,0 +1,42 @@
+// A dialog from a template, modal or modeless, whose message map returns the
+// message's result and whether it handled it. Unhandled messages get the
+// dialog manager's default processing.
+#pragma once
+
+#include <windows.h>
+
+class CDialogBase {
+public:
+    virtual ~CDialogBase() = default;
+    CDialogBase(const CDialogBase&) = delete;
+    CDialogBase& operator=(const CDialogBase&) = delete;
+
+    // Runs the dialog modally; the value given to EndDialog, or -1 when it
+    // could not be created. initParam reaches WM_INITDIALOG as lParam.
+    INT_PTR DoModal(HWND owner = nullptr, LPARAM initParam = 0);
+    // Creates the dialog modeless; its window, or null.
+    HWND Create(HWND owner = nullptr, LPARAM initParam = 0);
+    // Ends a modal run with result.
+    bool EndDialog(INT_PTR result);
+    // Centres the window over its visible owner, else on the work area of the
+    // nearest monitor, keeping it inside that work area.
+    bool CenterWindow();
+
+    HWND m_hWnd = nullptr;
+
+protected:
+    // module: where the template lives (null: this executable).
+    explicit CDialogBase(WORD templateId, HINSTANCE module = nullptr) : m_templateId(templateId), m_module(module) {}
+
+    virtual bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
+    // Called after the window's last message (WM_NCDESTROY).
+    virtual void OnFinalMessage(HWND) {}
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // Makes this the object that the next new dialog window of the thread belongs to.
+    void PrepareCreation();
+
+    WORD m_templateId;
+    HINSTANCE m_module;
+};
