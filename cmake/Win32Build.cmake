@@ -100,3 +100,8 @@ add_executable(fetch_bench bench/FetchBench.cpp)
 target_link_libraries(fetch_bench PRIVATE quillmoor_windows quillmoor_warnings)
 add_executable(bare_responder bench/BareResponder.cpp)
 target_link_libraries(bare_responder PRIVATE ws2_32 quillmoor_warnings)
+
+# The skin gallery, for screenshots (tools/art/screenshot).
+add_executable(skin_gallery WIN32 tools/art/SkinGallery.cpp res/Quillmoor.rc)
+target_link_options(skin_gallery PRIVATE -municode)
+target_link_libraries(skin_gallery PRIVATE quillmoor_windows quillmoor_warnings)

@@ -1,5 +1,7 @@
 #include "skin/MyButton.h"
 
+#include <commctrl.h>
+
 #include "toolkit/GdiOwners.h"
 #include "toolkit/Reflection.h"
 
@@ -25,7 +27,8 @@ bool MyButton::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
             m_bHover = 1;
             Repaint();
             TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, window, 0};
-            result = ::TrackMouseEvent(&track);
+            static_assert(sizeof track == 16);
+            result = ::_TrackMouseEvent(&track);
             return true;
         }
         case WM_LBUTTONDOWN:
