@@ -16,6 +16,7 @@ set(QUILLMOOR_PORTABLE_SOURCES
   server/HttpRequest.cpp
   skin/PixelConversion.cpp
   toolkit/Centring.cpp
+  toolkit/CreationText.cpp
   update/VersionFile.cpp
 )
 
@@ -27,7 +28,7 @@ set(QUILLMOOR_PORTABLE_TESTS
   "net_tests:net/Md5_test.cpp,net/AgentText_test.cpp"
   "server_tests:server/AssetPath_test.cpp,server/HttpRequest_test.cpp,server/HttpReply_test.cpp"
   "skin_tests:skin/PixelConversion_test.cpp,skin/ButtonPicture_test.cpp"
-  "toolkit_portable_tests:toolkit/Centring_test.cpp"
+  "toolkit_portable_tests:toolkit/Centring_test.cpp,toolkit/CreationText_test.cpp"
   "update_tests:update/VersionFile_test.cpp"
 )
 
@@ -55,6 +56,7 @@ set(QUILLMOOR_WINDOWS_SOURCES
   skin/MyButton.cpp
   skin/SkinBitmap.cpp
   skin/TranslucentDlg.cpp
+  toolkit/ControlHost.cpp
   toolkit/DialogBase.cpp
   toolkit/MessageLoop.cpp
   toolkit/OwnerDraw.cpp
@@ -76,7 +78,7 @@ set(QUILLMOOR_WINDOWS_TESTS
   "net_win_tests:net/Download_test.cpp"
   "server_win_tests:server/AssetCache_test.cpp,server/HTTPServer_test.cpp"
   "skin_win_tests:skin/SkinBitmap_test.cpp,skin/MyButton_test.cpp,res/Quillmoor.rc,skin/testdata/SkinBitmap_test.rc"
-  "toolkit_tests:toolkit/MessageLoop_test.cpp,toolkit/DialogBase_test.cpp,res/Quillmoor.rc"
+  "toolkit_tests:toolkit/MessageLoop_test.cpp,toolkit/DialogBase_test.cpp,toolkit/ControlHost_test.cpp,res/Quillmoor.rc"
 )
 
 # Adds one test executable, and one CTest entry, per entry of the list;
