@@ -27,22 +27,24 @@ CentringRect ToCentring(const RECT& r) { return {r.left, r.top, r.right, r.botto
 
 }  // namespace
 
-void CDialogBase::PrepareCreation() { t_creating = this; }
-
-INT_PTR CDialogBase::DoModal(HWND owner, LPARAM initParam) {
-    PrepareCreation();
-    const INT_PTR result = ::DialogBoxParamW(m_module ? m_module : ::GetModuleHandleW(nullptr),
-                                             MAKEINTRESOURCEW(m_templateId), owner, DialogProc, initParam);
+template <typename CreateFunction>
+auto CDialogBase::CreateFromTemplate(CreateFunction create) {
+    t_creating = this;
+    const auto result = create(m_module ? m_module : ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_templateId));
     t_creating = nullptr;
     return result;
 }
 
+INT_PTR CDialogBase::DoModal(HWND owner, LPARAM initParam) {
+    return CreateFromTemplate([&](HINSTANCE module, LPCWSTR name) {
+        return ::DialogBoxParamW(module, name, owner, DialogProc, initParam);
+    });
+}
+
 HWND CDialogBase::Create(HWND owner, LPARAM initParam) {
-    PrepareCreation();
-    const HWND window = ::CreateDialogParamW(m_module ? m_module : ::GetModuleHandleW(nullptr),
-                                             MAKEINTRESOURCEW(m_templateId), owner, DialogProc, initParam);
-    t_creating = nullptr;
-    return window;
+    return CreateFromTemplate([&](HINSTANCE module, LPCWSTR name) {
+        return ::CreateDialogParamW(module, name, owner, DialogProc, initParam);
+    });
 }
 
 bool CDialogBase::EndDialog(INT_PTR result) { return ::EndDialog(m_hWnd, result) != FALSE; }

@@ -34,8 +34,10 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    // Makes this the object that the next new dialog window of the thread belongs to.
-    void PrepareCreation();
+    // Runs create(module, template name) with this as the object that the
+    // thread's next new dialog window belongs to.
+    template <typename CreateFunction>
+    auto CreateFromTemplate(CreateFunction create);
 
     WORD m_templateId;
     HINSTANCE m_module;
