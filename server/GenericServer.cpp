@@ -122,10 +122,10 @@ void CGenericServer::RunListener() {
         ready = acceptEvent != WSA_INVALID_EVENT && ::WSAEventSelect(listener, acceptEvent, FD_ACCEPT) == 0;
     }
     if (!ready) {
-        if (m_hStopEvent && m_hStopEvent != WSA_INVALID_EVENT) ::WSACloseEvent(m_hStopEvent);
+        // Events not created are null (WSA_INVALID_EVENT), so they are skipped.
+        if (m_hStopEvent) ::WSACloseEvent(m_hStopEvent);
         m_hStopEvent = nullptr;
-        CloseListener(acceptEvent == WSA_INVALID_EVENT ? nullptr : acceptEvent,
-                      listener == INVALID_SOCKET ? INVALID_SOCKET : listener);
+        CloseListener(acceptEvent, listener);
         return;
     }
     ::SetEvent(m_hStartedEvent);

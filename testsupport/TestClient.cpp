@@ -9,8 +9,6 @@ constexpr DWORD kWaitLimitMs = 20000;
 }
 
 CTestClient::CTestClient(uint16_t port, int receiveBufferSize) {
-    WSADATA data;
-    ::WSAStartup(MAKEWORD(2, 2), &data);
     m_socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (m_socket == INVALID_SOCKET) return;
     const DWORD limit = kWaitLimitMs;
@@ -33,7 +31,6 @@ CTestClient::CTestClient(uint16_t port, int receiveBufferSize) {
 
 CTestClient::~CTestClient() {
     if (m_socket != INVALID_SOCKET) ::closesocket(m_socket);
-    ::WSACleanup();
 }
 
 uint16_t CTestClient::LocalPort() const {

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "testsupport/TestOrigin.h"  // CWinsockSession
+
 struct TestReply {
     std::string statusLine;                      // "HTTP/1.0 200 OK"
     std::string head;                            // everything before the body, blank line included
@@ -41,6 +43,7 @@ public:
 private:
     bool Fill(size_t needed, size_t pauseEvery);
 
+    CWinsockSession m_winsock;  // first in, last out
     SOCKET m_socket = INVALID_SOCKET;
     std::string m_received;
 };

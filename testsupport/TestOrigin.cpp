@@ -32,8 +32,6 @@ CWinsockSession::CWinsockSession() {
 CWinsockSession::~CWinsockSession() { ::WSACleanup(); }
 
 CTestOrigin::CTestOrigin() {
-    WSADATA data;
-    ::WSAStartup(MAKEWORD(2, 2), &data);  // released in the destructor
     m_listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in address = LoopbackAddress(0);
     ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
@@ -49,7 +47,6 @@ CTestOrigin::~CTestOrigin() {
     ::closesocket(m_listener);  // ends the blocking accept
     m_acceptor.join();
     for (std::thread& worker : m_workers) worker.join();
-    ::WSACleanup();
 }
 
 std::string CTestOrigin::Url(std::string_view target) const {

@@ -14,6 +14,15 @@
 #include <thread>
 #include <vector>
 
+// Initialises Winsock for the life of the object.
+class CWinsockSession {
+public:
+    CWinsockSession();
+    ~CWinsockSession();
+    CWinsockSession(const CWinsockSession&) = delete;
+    CWinsockSession& operator=(const CWinsockSession&) = delete;
+};
+
 class CTestOrigin {
 public:
     // Listens on an ephemeral loopback port; each connection gets one reply
@@ -50,6 +59,7 @@ private:
     void Serve();
     void Answer(SOCKET client);
 
+    CWinsockSession m_winsock;  // first in, last out
     SOCKET m_listener = INVALID_SOCKET;
     uint16_t m_port = 0;
     std::atomic<bool> m_stopping{false};
@@ -59,13 +69,4 @@ private:
     std::vector<std::string> m_requests;
     std::vector<std::thread> m_workers;
     std::thread m_acceptor;
-};
-
-// Initialises Winsock for the life of the object.
-class CWinsockSession {
-public:
-    CWinsockSession();
-    ~CWinsockSession();
-    CWinsockSession(const CWinsockSession&) = delete;
-    CWinsockSession& operator=(const CWinsockSession&) = delete;
 };
