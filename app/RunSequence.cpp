@@ -25,13 +25,15 @@ void CTranslucentDlg::RunApplication(bool relaunched) {
 
 void CTranslucentDlg::RunGameWindow() {
     m_nRunMode = kRunModeGameWindow;
-    // The window's exit command ends the loop below with WM_QUIT.
-    m_dlgGame.Create();
+    // A window whose browser could not be created has told the player and
+    // is gone: the process ends instead of pumping for no window.
+    if (!m_dlgGame.CreateGameWindow(&m_varStartUrl)) return;
+    // The window's exit command ends the loop with WM_QUIT.
     RunGameWindowLoop(m_dlgGame);
 }
 
 void CTranslucentDlg::RestartIfUpdated() {
-    if (g_hKeyboardHook) ::UnhookWindowsHookEx(g_hKeyboardHook);
+    RemoveKeyboardHook();
     if (m_nRunMode != kRunModeRestart) return;
 
     // The new build was installed in the current directory under our name.
