@@ -6,9 +6,12 @@
 
 #include "app/CommandLine.h"
 #include "app/Globals.h"
+#include "toolkit/ControlHost.h"
 
 // Built in this order before wWinMain runs, destroyed in reverse after it.
 CAppModule g_Module;
+// The control host's window class is there before any window needs it.
+static const bool g_bControlHostRegistered = RegisterControlHostClass();
 CNoDestroy<CHTTPServer> g_HttpServer;
 CTranslucentDlg g_App;
 

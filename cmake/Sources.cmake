@@ -8,6 +8,7 @@ set(QUILLMOOR_PORTABLE_SOURCES
   app/ModulePath.cpp
   app/RestartCommand.cpp
   common/OutBuf.cpp
+  game/GameLayout.cpp
   net/AgentText.cpp
   net/Md5.cpp
   server/AssetPath.cpp
@@ -25,6 +26,7 @@ set(QUILLMOOR_PORTABLE_SOURCES
 set(QUILLMOOR_PORTABLE_TESTS
   "app_tests:app/CommandLine_test.cpp,app/ModulePath_test.cpp,app/ForwardRule_test.cpp,app/RestartCommand_test.cpp"
   "common_tests:common/OutBuf_test.cpp"
+  "game_tests:game/GameLayout_test.cpp"
   "net_tests:net/Md5_test.cpp,net/AgentText_test.cpp"
   "server_tests:server/AssetPath_test.cpp,server/HttpRequest_test.cpp,server/HttpReply_test.cpp"
   "skin_tests:skin/PixelConversion_test.cpp,skin/ButtonPicture_test.cpp"
@@ -47,6 +49,8 @@ set(QUILLMOOR_WINDOWS_SOURCES
   app/RunSequence.cpp
   common/AnsiText.cpp
   common/CurrentDirectory.cpp
+  game/BrowserHost.cpp
+  game/CacheClearing.cpp
   game/GameDlg.cpp
   net/Download.cpp
   server/AssetCache.cpp
@@ -75,9 +79,10 @@ set(QUILLMOOR_CLIENT_SOURCES
 # Tests that need Windows, run under Wine.
 set(QUILLMOOR_WINDOWS_TESTS
   "app_win_tests:app/GameLoop_test.cpp,app/Resources_test.cpp"
+  "game_win_tests:game/GameDlg_test.cpp,game/BrowserHost_test.cpp,game/CacheClearing_test.cpp,res/Quillmoor.rc"
   "net_win_tests:net/Download_test.cpp"
   "server_win_tests:server/AssetCache_test.cpp,server/HTTPServer_test.cpp"
-  "skin_win_tests:skin/SkinBitmap_test.cpp,skin/MyButton_test.cpp,res/Quillmoor.rc,skin/testdata/SkinBitmap_test.rc"
+  "skin_win_tests:skin/SkinBitmap_test.cpp,skin/MyButton_test.cpp,skin/KeyboardHook_test.cpp,res/Quillmoor.rc,skin/testdata/SkinBitmap_test.rc"
   "toolkit_tests:toolkit/MessageLoop_test.cpp,toolkit/DialogBase_test.cpp,toolkit/ControlHost_test.cpp,res/Quillmoor.rc"
 )
 

@@ -1,36 +1,379 @@
 #include "game/GameDlg.h"
 
+#include <windowsx.h>
+
+#include <cwchar>
+#include <iterator>
+
+#include "game/CacheClearing.h"
+#include "res/resource.h"
+#include "toolkit/ControlHost.h"
+#include "toolkit/GdiOwners.h"
+#include "toolkit/Reflection.h"
+
 namespace {
 
-constexpr wchar_t kPlaceholderClass[] = L"QuillmoorGameWindow";
+constexpr WORD kAboutCommand = 0xE140;  // the toolkit's "about" command: ignored
+constexpr int kHotKeyRefresh = 116;     // handled, never registered: F5 stays the browser's
+constexpr int kHotKeyToggle = 120;      // F9, system-wide
+constexpr UINT kTrayMessage = WM_USER + 5;
+constexpr UINT kTrayIconId = 128;
+constexpr UINT kTrayFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+// The record's version-3 layout, which ends after guidItem.
+constexpr DWORD kTrayRecordSize = 952;
+static_assert(NOTIFYICONDATAW_V3_SIZE == kTrayRecordSize);
 
-LRESULT CALLBACK PlaceholderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_CLOSE:
-            ::DestroyWindow(window);
-            return 0;
-        case WM_DESTROY:
-            ::PostQuitMessage(1);
-            return 0;
-        default:
-            return ::DefWindowProcW(window, message, wParam, lParam);
+constexpr wchar_t kWindowText[] = L"Orlenmark";
+constexpr wchar_t kNoticeCaption[] = L"提示";
+constexpr wchar_t kExitQuestion[] = L"正在游戏中，是否确认退出游戏？";
+constexpr wchar_t kBrowserFailed[] = L"无法连接服务器";
+constexpr wchar_t kCacheCleared[] = L"清空完成！";
+
+constexpr COLORREF kTitleColour = RGB(255, 255, 0);  // yellow
+constexpr int kTitleX = 30, kTitleY = 5;
+constexpr uint16_t kTitleBarPicture = 297;
+
+LPCWSTR CursorResource(FrameCursor cursor) {
+    switch (cursor) {
+        case FrameCursor::kSizeWestEast: return IDC_SIZEWE;
+        case FrameCursor::kSizeNorthSouth: return IDC_SIZENS;
+        case FrameCursor::kSizeNorthwestSoutheast: return IDC_SIZENWSE;
+        case FrameCursor::kSizeNortheastSouthwest: return IDC_SIZENESW;
+        case FrameCursor::kArrow: break;
     }
+    return IDC_ARROW;
+}
+
+HICON LoadAppIcon(int width, int height) {
+    return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_QUILLMOOR), IMAGE_ICON,
+                                           width, height, LR_DEFAULTCOLOR));
 }
 
 }  // namespace
 
-HWND CGameDlg::Create() {
-    // PLACEHOLDER until the game window lands: a plain window titled
-    // "Orlenmark" stands in for it; closing it ends the game-window loop.
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = PlaceholderProc;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
-    windowClass.lpszClassName = kPlaceholderClass;
-    ::RegisterClassW(&windowClass);
-    m_hWnd = ::CreateWindowExW(0, kPlaceholderClass, L"Orlenmark", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
-                               CW_USEDEFAULT, 1024, 640, nullptr, nullptr, windowClass.hInstance, nullptr);
-    if (!m_hWnd) ::PostQuitMessage(1);
-    return m_hWnd;
+CGameDlg::CGameDlg(CAppModule& module)
+    : CDialogBase(IDD_GAME_DIALOG), m_module(module), m_strCreationText(GameCreationText()) {}
+
+HWND CGameDlg::CreateGameWindow(const VARIANT* startUrl) {
+    m_pStartUrl = startUrl;
+    const HWND window = Create(nullptr);
+    m_pStartUrl = nullptr;
+    return window && ::IsWindow(window) ? window : nullptr;
+}
+
+BOOL CGameDlg::PreTranslateMessage(MSG* msg) { return m_hWnd && ::IsDialogMessageW(m_hWnd, msg); }
+
+bool CGameDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    result = 0;
+    switch (message) {
+        case WM_INITDIALOG:
+            result = OnInitDialog();
+            return true;
+        case WM_ERASEBKGND:
+            PaintBackground();
+            result = 1;
+            return true;
+        case WM_COMMAND:
+            if (OnCommand(LOWORD(wParam), HIWORD(wParam))) return true;
+            break;
+        case WM_CREATE:
+            ::SetWindowLongW(m_hWnd, GWL_STYLE, ::GetWindowLongW(m_hWnd, GWL_STYLE) | WS_THICKFRAME);
+            return true;
+        case WM_SIZE:
+            LayOut(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
+            return true;
+        case WM_LBUTTONDOWN:
+            if (!IsDragRow(HIWORD(lParam))) break;
+            // The title bar drags the window.
+            ::PostMessageW(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, lParam);
+            return true;
+        case WM_LBUTTONDBLCLK:
+            if (!IsToggleRow(HIWORD(lParam))) break;
+            ToggleWorkArea();
+            return true;
+        case WM_NCHITTEST: {
+            RECT window{};
+            ::GetWindowRect(m_hWnd, &window);
+            result = FrameHitTest(static_cast<int16_t>(GET_X_LPARAM(lParam)),
+                                  static_cast<int16_t>(GET_Y_LPARAM(lParam)), window.left, window.top, window.right,
+                                  window.bottom);
+            return true;
+        }
+        case WM_SETCURSOR:
+            ::SetCursor(::LoadCursorW(nullptr, CursorResource(CursorForHitTest(LOWORD(lParam)))));
+            return true;
+        case WM_NCLBUTTONDOWN:
+            if (wParam == HTCAPTION) break;  // the default processing moves the window
+            OnNcLButtonDown(wParam, lParam);
+            return true;
+        case WM_DESTROY:
+            OnDestroy();
+            return true;
+        case kTrayMessage:
+            OnTrayNotify(lParam);
+            return true;
+        case WM_HOTKEY:
+            OnHotKey(wParam);
+            break;  // the default processing still runs
+        default:
+            if (message != 0 && message == m_uTaskbarCreated) {
+                // The shell restarted and forgot the icon.
+                ::Shell_NotifyIconW(NIM_ADD, &m_nid);
+                return true;
+            }
+            break;
+    }
+    return ReflectNotifications(m_hWnd, message, wParam, lParam, result);
+}
+
+LRESULT CGameDlg::OnInitDialog() {
+    m_szTitleText[0] = L'\0';
+    RECT client{};
+    ::GetClientRect(m_hWnd, &client);
+    m_nPreviousWidth = client.right - client.left;
+    m_nPreviousHeight = client.bottom - client.top;
+    m_rcInitialClient = client;
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &m_rcWorkArea, 0);
+    ::SendMessageW(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+    CenterWindow();
+
+    m_hIconBig = LoadAppIcon(::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON));
+    const HICON smallIcon = LoadAppIcon(::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIconBig));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    AddTrayIcon(smallIcon);
+
+    if (CMessageLoop* loop = m_module.GetMessageLoop()) {
+        loop->AddMessageFilter(this);
+        loop->AddIdleHandler(this);
+    }
+    AttachButtons();
+    ::RegisterHotKey(m_hWnd, kHotKeyToggle, 0, VK_F9);
+    ::SetWindowTextW(m_hWnd, kWindowText);
+    m_picTitleBar.LoadFromResource(kTitleBarPicture);
+
+    if (!CreateBrowserHost()) {
+        ::MessageBoxW(m_hWnd, kBrowserFailed, kNoticeCaption, MB_OK);
+        ::DestroyWindow(m_hWnd);
+        return 0;
+    }
+    return 1;
+}
+
+void CGameDlg::AttachButtons() {
+    m_pLayout = kGameLayout;
+    m_nLayoutCount = static_cast<int32_t>(std::size(kGameLayout));
+    const auto button = [this](int id) { return ::GetDlgItem(m_hWnd, id); };
+    m_btnClose.Attach(button(IDC_BUTTON_1006), 295, 294, 293, 293);
+    m_btnMinimize.Attach(button(IDC_BUTTON_1008), 314, 313, 312, 312);
+    m_btnRestore.Attach(button(IDC_BUTTON_1007), 308, 307, 306, 306);
+    m_btnWorkArea.Attach(button(IDC_BUTTON_1012), 305, 304, 303, 303);
+    ::ShowWindow(button(IDC_BUTTON_1012), SW_HIDE);
+    m_btnHide.Attach(button(IDC_BUTTON_1009), 300, 299, 298, 298);
+    m_btnEmblem.Attach(button(IDC_BUTTON_1011), 301, 301, 301, 301);
+    m_btnMenu.Attach(button(IDC_BUTTON_1010), 311, 310, 309, 309);
+}
+
+void CGameDlg::LayOut(UINT sizeType, int32_t width, int32_t height) {
+    m_nWindowState = static_cast<int32_t>(sizeType);
+    const int32_t limitedHeight = LimitedHeight(height, ::GetSystemMetrics(SM_CYFULLSCREEN));
+    const LayoutChange change = ChangeForSize(sizeType, width, limitedHeight, m_nPreviousWidth, m_nPreviousHeight);
+    for (int32_t i = 0; i < m_nLayoutCount; ++i) {
+        const LayoutEntry& entry = m_pLayout[i];
+        if (entry.percent > 100) continue;
+        const HWND control = ::GetDlgItem(m_hWnd, entry.id);
+        if (!control) continue;
+        RECT rc{};
+        ::GetWindowRect(control, &rc);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
+        const LayoutBox box = FollowChange(entry, {rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top}, change);
+        ::MoveWindow(control, box.x, box.y, box.width, box.height, TRUE);
+    }
+    if (sizeType != kSizeMinimized) {
+        m_nPreviousWidth = width;
+        m_nPreviousHeight = limitedHeight;
+        IWebBrowser2* browser = nullptr;
+        QueryHostedControl(m_hWndBrowserHost, IID_IWebBrowser2, reinterpret_cast<void**>(&browser));
+        m_pBrowser = browser;
+        if (browser) {
+            browser->put_Width(width - 6);
+            browser->put_Height(limitedHeight - 32);
+            browser->Release();  // the host keeps the control
+        }
+    }
+    SwapToggleButtons();
+}
+
+void CGameDlg::SwapToggleButtons() {
+    const HWND restore = ::GetDlgItem(m_hWnd, IDC_BUTTON_1007);
+    const HWND workArea = ::GetDlgItem(m_hWnd, IDC_BUTTON_1012);
+    if (m_nWindowState == kStateWorkArea && !::IsWindowVisible(restore)) {
+        ::ShowWindow(restore, SW_SHOWNORMAL);
+        ::ShowWindow(workArea, SW_HIDE);
+    } else if (m_nWindowState != kStateWorkArea && !::IsWindowVisible(workArea)) {
+        ::ShowWindow(workArea, SW_SHOWNORMAL);
+        ::ShowWindow(restore, SW_HIDE);
+    }
+}
+
+void CGameDlg::ToggleWorkArea() {
+    // The state is written after the move, so the move's own size message
+    // still sees the old one.
+    if (m_nWindowState == kStateWorkArea) {
+        ::MoveWindow(m_hWnd, 0, 0, m_rcInitialClient.right, m_rcInitialClient.bottom, TRUE);
+        CenterWindow();
+        m_nWindowState = 0;
+    } else {
+        ::MoveWindow(m_hWnd, 0, 0, m_rcWorkArea.right, m_rcWorkArea.bottom, TRUE);
+        m_nWindowState = kStateWorkArea;
+    }
+}
+
+void CGameDlg::PaintBackground() {
+    CWindowDC dc(m_hWnd);
+    RECT client{};
+    ::GetClientRect(m_hWnd, &client);
+    {
+        CGdiObject black(::CreateSolidBrush(RGB(0, 0, 0)));
+        ::FillRect(dc.Get(), &client, static_cast<HBRUSH>(black.Get()));
+    }
+    if (m_picTitleBar.m_hBitmap) {
+        // The strip keeps its own height and stretches to the window's width.
+        CMemoryDC memory(dc.Get());
+        CSelectObject picture(memory.Get(), m_picTitleBar.m_hBitmap);
+        ::StretchBlt(dc.Get(), 0, 0, client.right - client.left, m_picTitleBar.m_nHeight, memory.Get(), 0, 0,
+                     m_picTitleBar.m_nWidth, m_picTitleBar.m_nHeight, SRCCOPY);
+    }
+    const int previousMode = ::SetBkMode(dc.Get(), TRANSPARENT);
+    const COLORREF previousColour = ::SetTextColor(dc.Get(), kTitleColour);
+    ::ExtTextOutW(dc.Get(), kTitleX, kTitleY, ETO_CLIPPED, nullptr, m_szTitleText,
+                  static_cast<UINT>(::wcslen(m_szTitleText)), nullptr);
+    ::SetTextColor(dc.Get(), previousColour);
+    ::SetBkMode(dc.Get(), previousMode);
+}
+
+void CGameDlg::SetTitleText(const wchar_t* text) {
+    const size_t limit = std::size(m_szTitleText) - 1;
+    size_t length = text ? ::wcsnlen(text, limit + 1) : 0;
+    if (length > limit) {
+        length = limit;
+        // Never keep half of a surrogate pair.
+        if (IS_HIGH_SURROGATE(text[length - 1])) --length;
+    }
+    if (length) ::wmemcpy(m_szTitleText, text, length);
+    m_szTitleText[length] = L'\0';
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
+    ::UpdateWindow(m_hWnd);
+}
+
+void CGameDlg::ConfirmExit() {
+    if (::MessageBoxW(m_hWnd, kExitQuestion, kNoticeCaption, MB_OKCANCEL) != IDOK) return;
+    ::DestroyWindow(m_hWnd);
+    ::PostQuitMessage(1);
+}
+
+void CGameDlg::ToggleVisible() { ::ShowWindow(m_hWnd, ::IsWindowVisible(m_hWnd) ? SW_HIDE : SW_SHOW); }
+
+bool CGameDlg::OnCommand(WORD id, WORD code) {
+    const bool clicked = code == BN_CLICKED;
+    switch (id) {
+        case kAboutCommand: return true;
+        case IDC_BUTTON_1006: if (!clicked) return false; ConfirmExit(); return true;
+        case IDC_BUTTON_1007:
+        case IDC_BUTTON_1012: if (!clicked) return false; ToggleWorkArea(); return true;
+        case IDC_BUTTON_1008:
+            if (!clicked) return false;
+            ::PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+            return true;
+        case IDC_BUTTON_1009: if (!clicked) return false; ::ShowWindow(m_hWnd, SW_HIDE); return true;
+        case IDC_BUTTON_1010:
+        case IDC_BUTTON_1011: if (!clicked) return false; ShowPopupMenu(IDR_MAIN_MENU); return true;
+        case ID_MAIN_REFRESH:
+        case ID_TRAY_REFRESH: RefreshBrowser(); return true;
+        case ID_MAIN_TOGGLE:
+        case ID_TRAY_TOGGLE: ToggleVisible(); return true;
+        case ID_MAIN_CLEAR_CACHE:
+        case ID_TRAY_CLEAR_CACHE: ClearCache(); return true;
+        case ID_MAIN_RESET_WINDOW: ToggleWorkArea(); return true;
+        case ID_MAIN_EXIT:
+        case ID_TRAY_EXIT: ConfirmExit(); return true;
+        default: return false;
+    }
+}
+
+void CGameDlg::OnNcLButtonDown(WPARAM hitTest, LPARAM point) {
+    // Any other code is swallowed.
+    if (const uint32_t command = SizingCommandFor(static_cast<uint32_t>(hitTest))) {
+        ::SendMessageW(m_hWnd, WM_SYSCOMMAND, command, point);
+    }
+}
+
+void CGameDlg::AddTrayIcon(HICON smallIcon) {
+    m_nid = {};
+    m_nid.cbSize = kTrayRecordSize;
+    m_nid.hWnd = m_hWnd;
+    m_nid.uID = kTrayIconId;
+    m_nid.uFlags = kTrayFlags;
+    m_nid.uCallbackMessage = kTrayMessage;
+    m_nid.hIcon = smallIcon;
+    ::wcscpy_s(m_nid.szTip, kWindowText);
+    ::Shell_NotifyIconW(NIM_ADD, &m_nid);
+    m_uTaskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+}
+
+void CGameDlg::OnTrayNotify(LPARAM mouseMessage) {
+    if (mouseMessage == WM_LBUTTONDBLCLK) ::ShowWindow(m_hWnd, SW_SHOW);
+    if (mouseMessage == WM_RBUTTONDOWN) ShowPopupMenu(IDR_TRAY_MENU);
+}
+
+void CGameDlg::ShowPopupMenu(UINT menuId) {
+    const HMENU menu = ::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(menuId));
+    if (!menu) return;
+    const HMENU popup = ::GetSubMenu(menu, 0);
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    ::SetMenuDefaultItem(popup, 0, TRUE);
+    ::SetForegroundWindow(m_nid.hWnd);
+    if (!::MonitorFromPoint(cursor, MONITOR_DEFAULTTONULL)) {
+        // Off every monitor: bring x back into the nearest one's work area.
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        if (::GetMonitorInfoW(::MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST), &monitor)) {
+            if (cursor.x < monitor.rcWork.left) cursor.x = monitor.rcWork.left;
+            if (cursor.x > monitor.rcWork.right) cursor.x = monitor.rcWork.right;
+        }
+    }
+    ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, ::GetActiveWindow(), nullptr);
+    ::DestroyMenu(menu);
+}
+
+void CGameDlg::OnHotKey(WPARAM id) {
+    if (id == kHotKeyRefresh && ::GetForegroundWindow() == m_hWnd) RefreshBrowser();
+    if (id == kHotKeyToggle) ToggleVisible();
+}
+
+void CGameDlg::ClearCache() {
+    ClearCacheFiles();
+    ::MessageBoxW(m_hWnd, kCacheCleared, kNoticeCaption, MB_OK);
+}
+
+void CGameDlg::OnDestroy() {
+    ::UnregisterHotKey(m_hWnd, kHotKeyRefresh);
+    ::UnregisterHotKey(m_hWnd, kHotKeyToggle);
+    ::Shell_NotifyIconW(NIM_DELETE, &m_nid);
+    if (m_pBrowser) m_pBrowser->Stop();
+    if (CMessageLoop* loop = m_module.GetMessageLoop()) {
+        loop->RemoveMessageFilter(this);
+        loop->RemoveIdleHandler(this);
+    }
+}
+
+void CGameDlg::OnFinalMessage(HWND) {
+    // The host and its control went with the window's children.
+    m_hWndBrowserHost = nullptr;
+    m_pBrowser = nullptr;
+    if (m_hIconBig) ::DestroyIcon(m_hIconBig);
+    if (m_nid.hIcon) ::DestroyIcon(m_nid.hIcon);
+    m_hIconBig = nullptr;
+    m_nid.hIcon = nullptr;
 }

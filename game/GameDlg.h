@@ -1,20 +1,110 @@
-// CGameDlg: the game window, a borderless modeless dialog with the embedded
-// browser.
+// CGameDlg: the game window. A borderless, resizable popup dialog whose top
+// strip is a home-made title bar (a skin picture, the page title and seven
+// bitmap buttons) over the embedded browser that shows the game. It carries
+// the tray icon, the F9 hotkey and the popup menus, and its exit command is
+// the only way out of the game.
 #pragma once
 
 #include <windows.h>
+#include <exdisp.h>
+#include <shellapi.h>
 
-class CGameDlg {
+#include <cstdint>
+#include <string>
+
+#include "game/BrowserHost.h"
+#include "game/GameLayout.h"
+#include "skin/MyButton.h"
+#include "skin/SkinBitmap.h"
+#include "toolkit/DialogBase.h"
+#include "toolkit/MessageLoop.h"
+
+class CGameDlg : public CDialogBase, public CMessageFilter, public CIdleHandler {
 public:
-    // Creates the modeless game window with no owner; its window handle, or
-    // null when it could not be created.
-    HWND Create();
+    // module: where the window registers with the thread's message loop.
+    explicit CGameDlg(CAppModule& module);
+    ~CGameDlg() override = default;
+
+    // Creates the window modeless with no owner; its browser navigates to
+    // startUrl, which must outlive the call. Null when the window could not
+    // be created or destroyed itself because the browser could not be.
+    HWND CreateGameWindow(const VARIANT* startUrl);
+
+    // Between the initial client size (centred) and the work area from (0, 0).
+    void ToggleWorkArea();
+    // Asks "正在游戏中，是否确认退出游戏？"; OK destroys the window and ends the loop.
+    void ConfirmExit();
+    // Hides the window when visible, shows it when hidden.
+    void ToggleVisible();
+    // Draws text (cut at 255 units) into the title bar at once.
+    void SetTitleText(const wchar_t* text);
+    void RefreshBrowser();
+    // Shows the first popup of menu resource menuId at the cursor.
+    void ShowPopupMenu(UINT menuId);
+    // Empties the cookie entries, the cookies folder and the asset cache,
+    // then says "清空完成！".
+    void ClearCache();
 
     HWND GetHwnd() const { return m_hWnd; }
-    // The window hosting the browser control; null while there is none.
     HWND GetBrowserHostWindow() const { return m_hWndBrowserHost; }
+    // The hosted browser, valid while the host window exists; no reference.
+    IWebBrowser2* GetBrowser() const { return m_pBrowser; }
+    int32_t GetWindowState() const { return m_nWindowState; }
+    SIZE GetPreviousSize() const { return {m_nPreviousWidth, m_nPreviousHeight}; }
+    const CInvokeEvent& GetEventSink() const { return m_eventSink; }
+    const wchar_t* GetTitleText() const { return m_szTitleText; }
+    const NOTIFYICONDATAW& GetNotifyIconData() const { return m_nid; }
+    // Tests make the browser creation fail with a text that names no control.
+    void SetCreationText(std::wstring text) { m_strCreationText = std::move(text); }
+
+    BOOL PreTranslateMessage(MSG* msg) override;
+    BOOL OnIdle() override { return FALSE; }
+
+protected:
+    bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnFinalMessage(HWND) override;
 
 private:
-    HWND m_hWnd = nullptr;
+    LRESULT OnInitDialog();
+    void AttachButtons();
+    bool CreateBrowserHost();
+    void LayOut(UINT sizeType, int32_t width, int32_t height);
+    void SwapToggleButtons();
+    void PaintBackground();
+    bool OnCommand(WORD id, WORD code);
+    void OnNcLButtonDown(WPARAM hitTest, LPARAM point);
+    void OnSetCursor(LPARAM lParam);
+    void AddTrayIcon(HICON smallIcon);
+    void OnTrayNotify(LPARAM mouseMessage);
+    void OnHotKey(WPARAM id);
+    void OnDestroy();
+
+    CAppModule& m_module;
     HWND m_hWndBrowserHost = nullptr;
+    IWebBrowser2* m_pBrowser = nullptr;
+    CInvokeEvent m_eventSink;
+    MyButton m_btnClose;        // 1006
+    MyButton m_btnMinimize;     // 1008
+    MyButton m_btnRestore;      // 1007, shown while filling the work area
+    MyButton m_btnWorkArea;     // 1012, shown otherwise
+    MyButton m_btnHide;         // 1009
+    MyButton m_btnEmblem;       // 1011
+    MyButton m_btnMenu;         // 1010
+    CSkinPicture m_picTitleBar;
+    const LayoutEntry* m_pLayout = nullptr;
+    int32_t m_nLayoutCount = 0;
+    int32_t m_nPreviousWidth = 0;
+    int32_t m_nPreviousHeight = 0;
+    int32_t m_nWindowState = 0;
+    RECT m_rcInitialClient{};
+    RECT m_rcWorkArea{};
+    NOTIFYICONDATAW m_nid{};      // its hIcon is the window's small icon
+    HICON m_hIconBig = nullptr;
+    wchar_t m_szTitleText[256] = {};
+
+    const VARIANT* m_pStartUrl = nullptr;
+    std::wstring m_strCreationText;
+    UINT m_uTaskbarCreated = 0;
+
+    friend class CInvokeEvent;
 };

@@ -1,6 +1,8 @@
 #include "skin/TranslucentDlg.h"
 
-CTranslucentDlg::CTranslucentDlg() {
+#include "app/Globals.h"
+
+CTranslucentDlg::CTranslucentDlg() : m_dlgGame(g_Module) {
     ::VariantInit(&m_varStartUrl);
 }
 

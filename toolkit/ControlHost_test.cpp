@@ -1,8 +1,11 @@
 #include "toolkit/ControlHost.h"
 
 #include <exdisp.h>
+#include <oleidl.h>
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "toolkit/MessageLoop.h"
 
@@ -75,6 +78,57 @@ TEST_F(ControlHostTest, ForwardedMessagesAreOfferedOnlyWithAControl) {
     EXPECT_EQ(::SendMessageW(m_host, WM_FORWARDMSG, 0, reinterpret_cast<LPARAM>(&msg)), 0);  // no control yet
     ASSERT_EQ(CreateControlInHost(m_host, L"about:blank"), S_OK);
     EXPECT_EQ(::SendMessageW(m_host, WM_FORWARDMSG, 0, 0), 0);  // no message given
+}
+
+// An in-place active object that records what it is offered.
+class CRecordingActiveObject final : public IOleInPlaceActiveObject {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        *object = iid == IID_IUnknown || iid == IID_IOleWindow || iid == IID_IOleInPlaceActiveObject ? this : nullptr;
+        if (!*object) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    STDMETHODIMP GetWindow(HWND*) override { return E_NOTIMPL; }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP TranslateAccelerator(MSG* msg) override {
+        offered.push_back(msg->message);
+        return answer;
+    }
+    STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
+    STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+
+    ULONG refs = 1;
+    HRESULT answer = S_OK;
+    std::vector<UINT> offered;
+};
+
+TEST_F(ControlHostTest, ForwardedMessagesReachTheActiveObjectsAcceleratorTranslation) {
+    ASSERT_EQ(CreateControlInHost(m_host, L"about:blank"), S_OK);
+    IOleObject* control = nullptr;
+    ASSERT_EQ(QueryHostedControl(m_host, IID_IOleObject, reinterpret_cast<void**>(&control)), S_OK);
+    IOleClientSite* site = nullptr;
+    ASSERT_EQ(control->GetClientSite(&site), S_OK);
+    control->Release();
+    IOleInPlaceFrame* frame = nullptr;
+    ASSERT_EQ(site->QueryInterface(IID_IOleInPlaceFrame, reinterpret_cast<void**>(&frame)), S_OK);
+    site->Release();
+
+    CRecordingActiveObject active;
+    frame->SetActiveObject(&active, nullptr);
+    MSG msg{m_host, WM_KEYDOWN, VK_F5, 0, 0, {}};
+    EXPECT_EQ(::SendMessageW(m_host, WM_FORWARDMSG, 0, reinterpret_cast<LPARAM>(&msg)), 1);  // consumed
+    active.answer = S_FALSE;
+    msg.message = WM_KEYUP;
+    EXPECT_EQ(::SendMessageW(m_host, WM_FORWARDMSG, 0, reinterpret_cast<LPARAM>(&msg)), 0);  // passed on
+    EXPECT_EQ(active.offered, (std::vector<UINT>{WM_KEYDOWN, WM_KEYUP}));
+    frame->SetActiveObject(nullptr, nullptr);
+    frame->Release();
+    EXPECT_EQ(active.refs, 1u);  // the host gave back its reference
 }
 
 TEST_F(ControlHostTest, AnUnknownClassNameCreatesNothing) {

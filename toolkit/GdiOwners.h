@@ -49,3 +49,18 @@ private:
     HDC m_hDC;
     HGDIOBJ m_hPrevious;
 };
+
+// A GDI object the caller created (DeleteObject when the scope ends).
+class CGdiObject {
+public:
+    explicit CGdiObject(HGDIOBJ object) : m_hObject(object) {}
+    ~CGdiObject() {
+        if (m_hObject) ::DeleteObject(m_hObject);
+    }
+    CGdiObject(const CGdiObject&) = delete;
+    CGdiObject& operator=(const CGdiObject&) = delete;
+    HGDIOBJ Get() const { return m_hObject; }
+
+private:
+    HGDIOBJ m_hObject;
+};

@@ -44,6 +44,11 @@ start_wine() {
   mkdir -p "$WINEPREFIX"
   wineserver -p </dev/null >/dev/null 2>&1
   wineboot -i </dev/null >/dev/null 2>&1 || true
+  # Once per prefix: Chinese texts fall back to the CJK font.
+  local fonts="$root/tools/lib/cjk-fonts.reg" marker="$WINEPREFIX/.quillmoor-cjk-fonts"
+  if [ ! -e "$marker" ] || [ "$fonts" -nt "$marker" ]; then
+    wine regedit /S "$(winepath -w "$fonts" 2>/dev/null)" </dev/null >/dev/null 2>&1 && touch "$marker"
+  fi
 }
 
 stop_session() {

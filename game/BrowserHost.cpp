@@ -1,0 +1,160 @@
+#include "game/BrowserHost.h"
+
+#include <exdisp.h>
+#include <exdispid.h>
+#include <mshtml.h>
+
+#include <cwchar>
+
+#include "BuildConfig.h"
+#include "game/GameDlg.h"
+#include "toolkit/ControlHost.h"
+
+namespace {
+
+// An interface pointer released when it goes out of scope.
+template <typename Interface>
+class CComHolder {
+public:
+    CComHolder() = default;
+    ~CComHolder() {
+        if (m_p) m_p->Release();
+    }
+    CComHolder(const CComHolder&) = delete;
+    CComHolder& operator=(const CComHolder&) = delete;
+
+    Interface** Out() { return &m_p; }
+    void** OutVoid() { return reinterpret_cast<void**>(&m_p); }
+    Interface* operator->() const { return m_p; }
+    explicit operator bool() const { return m_p != nullptr; }
+    Interface* Get() const { return m_p; }
+
+private:
+    Interface* m_p = nullptr;
+};
+
+// A BSTR freed when it goes out of scope.
+class CBstr {
+public:
+    explicit CBstr(const wchar_t* text) : m_text(::SysAllocString(text)) {}
+    ~CBstr() { ::SysFreeString(m_text); }
+    CBstr(const CBstr&) = delete;
+    CBstr& operator=(const CBstr&) = delete;
+    BSTR Get() const { return m_text; }
+
+private:
+    BSTR m_text;
+};
+
+bool Contains(const wchar_t* text, const wchar_t* word) { return std::wcsstr(text, word) != nullptr; }
+
+}  // namespace
+
+std::wstring GameCreationText() {
+    return std::wstring(L"MSHTML<HTML><BODY><IFRAME scrolling='auto' src='http://") + quillmoor::config::kGameHostW +
+           L"/wd/tov/index.htm'/></BODY></HTML>";
+}
+
+STDMETHODIMP CInvokeEvent::QueryInterface(REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2) {
+        *object = static_cast<IDispatch*>(this);
+        return S_OK;
+    }
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP CInvokeEvent::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) {
+    if (!params) return E_INVALIDARG;
+    if (!m_pGameDlg) return S_OK;  // not attached to a window yet
+    if (id == DISPID_TITLECHANGE) OnTitleChange(*params);
+    if (id == DISPID_DOCUMENTCOMPLETE) OnDocumentComplete(*params);
+    return S_OK;
+}
+
+void CInvokeEvent::OnTitleChange(const DISPPARAMS& params) {
+    const wchar_t* title = L"";
+    if (params.cArgs >= 1 && params.rgvarg && params.rgvarg[0].vt == VT_BSTR && params.rgvarg[0].bstrVal) {
+        title = params.rgvarg[0].bstrVal;
+    }
+    // Drawn, then wiped at once: the title bar keeps no page title.
+    m_pGameDlg->SetTitleText(title);
+    m_pGameDlg->SetTitleText(L"");
+}
+
+void CInvokeEvent::OnDocumentComplete(const DISPPARAMS& params) {
+    // The arguments arrive last first: the frame, then the address by reference.
+    if (params.cArgs < 2 || !params.rgvarg) return;
+    const VARIANT& frame = params.rgvarg[1];
+    const VARIANT& address = params.rgvarg[0];
+    IWebBrowser2* browser = m_pGameDlg->GetBrowser();
+    if (!browser || frame.vt != VT_DISPATCH || frame.pdispVal != static_cast<IDispatch*>(browser)) return;
+    if (address.vt != (VT_BYREF | VT_VARIANT) || !address.pvarVal) return;
+    const VARIANT& url = *address.pvarVal;
+    if (url.vt != VT_BSTR || !url.bstrVal) return;
+    if (!Contains(url.bstrVal, L"openkey") || !Contains(url.bstrVal, L"openid")) return;
+
+    CComHolder<IDispatch> document;
+    CComHolder<IHTMLDocument2> html;
+    CComHolder<IHTMLElement> body;
+    CComHolder<IHTMLElement> element;
+    if (SUCCEEDED(browser->get_Document(document.Out())) && document &&
+        SUCCEEDED(document->QueryInterface(IID_IHTMLDocument2, html.OutVoid())) && html &&
+        SUCCEEDED(html->get_body(body.Out())) && body &&
+        SUCCEEDED(body->QueryInterface(IID_IHTMLElement, element.OutVoid())) && element) {
+        CBstr name(L"SCROLL");
+        VARIANT value;
+        ::VariantInit(&value);
+        value.vt = VT_BSTR;
+        value.bstrVal = ::SysAllocString(L"no");
+        element->setAttribute(name.Get(), value, 0);
+        ::VariantClear(&value);
+    }
+    const HWND host = m_pGameDlg->GetBrowserHostWindow();
+    ::SetWindowLongW(host, GWL_STYLE, ::GetWindowLongW(host, GWL_STYLE) & ~WS_VSCROLL);
+}
+
+bool CGameDlg::CreateBrowserHost() {
+    RECT area{};
+    ::GetClientRect(m_hWnd, &area);
+    // The top 29 rows are the title bar; a 3-pixel border elsewhere.
+    area.left += 3;
+    area.top += 29;
+    area.right -= 3;
+    area.bottom -= 3;
+    m_hWndBrowserHost = ::CreateWindowExW(0, kControlHostClass, nullptr, WS_CHILD | WS_VISIBLE | WS_VSCROLL, area.left,
+                                          area.top, area.right - area.left, area.bottom - area.top, m_hWnd, nullptr,
+                                          ::GetModuleHandleW(nullptr), nullptr);
+    if (!m_hWndBrowserHost) return false;
+    if (CreateControlInHost(m_hWndBrowserHost, m_strCreationText.c_str()) != S_OK) return false;
+
+    IWebBrowser2* browser = nullptr;
+    QueryHostedControl(m_hWndBrowserHost, IID_IWebBrowser2, reinterpret_cast<void**>(&browser));
+    m_pBrowser = browser;
+    m_eventSink.m_pGameDlg = this;
+
+    if (browser) {
+        CComHolder<IConnectionPointContainer> container;
+        CComHolder<IConnectionPoint> point;
+        if (SUCCEEDED(browser->QueryInterface(IID_IConnectionPointContainer, container.OutVoid())) && container &&
+            SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, point.Out())) && point) {
+            DWORD cookie = 0;  // the sink stays attached for the control's life
+            point->Advise(&m_eventSink, &cookie);
+        }
+        VARIANT url;
+        ::VariantInit(&url);
+        if (m_pStartUrl) ::VariantCopy(&url, const_cast<VARIANT*>(m_pStartUrl));  // VariantCopy only reads its source
+        browser->Navigate2(&url, nullptr, nullptr, nullptr, nullptr);
+        ::VariantClear(&url);
+        browser->put_Silent(1);  // no dialog boxes of its own (script errors)
+        // The host keeps the control alive; the stored pointer holds no reference.
+        browser->Release();
+    }
+    ToggleWorkArea();
+    return true;
+}
+
+void CGameDlg::RefreshBrowser() {
+    if (m_pBrowser) m_pBrowser->Refresh();
+}

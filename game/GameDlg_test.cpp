@@ -1,0 +1,326 @@
+#include "game/GameDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+#include "testsupport/NoticeAnswerer.h"
+#include "toolkit/ControlHost.h"
+
+namespace {
+
+RECT WindowRect(HWND window) {
+    RECT rc{};
+    ::GetWindowRect(window, &rc);
+    return rc;
+}
+
+POINT ClientOrigin(HWND parent, int id) {
+    RECT rc = WindowRect(::GetDlgItem(parent, id));
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rc), 2);
+    return {rc.left, rc.top};
+}
+
+bool Visible(HWND parent, int id) { return ::IsWindowVisible(::GetDlgItem(parent, id)) != FALSE; }
+
+// One game window for the suite: showing a top-level window is slow under Wine.
+class GameDlgTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ::CoInitialize(nullptr);
+        RegisterControlHostClass();
+        ::VariantInit(&s_url);
+        s_game = new CGameDlg(s_module);
+        s_game->CreateGameWindow(&s_url);
+    }
+    static void TearDownTestSuite() {
+        if (s_game->GetHwnd()) ::DestroyWindow(s_game->GetHwnd());
+        delete s_game;
+        ::CoUninitialize();
+    }
+    void SetUp() override { ASSERT_NE(s_game->GetHwnd(), nullptr); }
+
+    HWND Window() const { return s_game->GetHwnd(); }
+    LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) { return ::SendMessageW(Window(), message, wParam, lParam); }
+    // Puts the window in a known state: work area filled, no pending posts.
+    void FillWorkArea() {
+        if (s_game->GetWindowState() != kStateWorkArea) s_game->ToggleWorkArea();
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+    }
+
+    static CAppModule s_module;
+    static VARIANT s_url;
+    static CGameDlg* s_game;
+};
+CAppModule GameDlgTest::s_module;
+VARIANT GameDlgTest::s_url;
+CGameDlg* GameDlgTest::s_game = nullptr;
+
+TEST_F(GameDlgTest, StartsOverTheWorkAreaWithItsBrowserTitleAndButtons) {
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const RECT rc = WindowRect(Window());
+    EXPECT_EQ(rc.left, 0);
+    EXPECT_EQ(rc.top, 0);
+    EXPECT_EQ(rc.right, work.right);
+    EXPECT_EQ(rc.bottom, work.bottom);
+    EXPECT_EQ(s_game->GetWindowState(), kStateWorkArea);
+    wchar_t text[32] = {};
+    ::GetWindowTextW(Window(), text, 32);
+    EXPECT_STREQ(text, L"Orlenmark");
+    EXPECT_NE(s_game->GetBrowser(), nullptr);
+    const HWND host = s_game->GetBrowserHostWindow();
+    ASSERT_NE(host, nullptr);
+    EXPECT_EQ(static_cast<DWORD>(::GetWindowLongW(host, GWL_STYLE)) & 0xFFFF0000u, 0x50200000u);
+    const RECT hostRect = WindowRect(host);
+    EXPECT_EQ(hostRect.left - rc.left, 3);
+    EXPECT_EQ(hostRect.top - rc.top, 29);
+    // The toggle made its own size message of type 0: the 1012 form shows.
+    EXPECT_TRUE(Visible(Window(), IDC_BUTTON_1012));
+    EXPECT_FALSE(Visible(Window(), IDC_BUTTON_1007));
+    EXPECT_NE(s_game->GetTitleText(), nullptr);
+    EXPECT_STREQ(s_game->GetTitleText(), L"");
+}
+
+TEST_F(GameDlgTest, LayoutMovesTheTableButtonsWithTheRightEdgeOnly) {
+    Send(WM_SIZE, SIZE_RESTORED, MAKELPARAM(1000, 700));
+    const int moving[] = {IDC_BUTTON_1006, IDC_BUTTON_1007, IDC_BUTTON_1012, IDC_BUTTON_1008, IDC_BUTTON_1010,
+                          IDC_BUTTON_1009};
+    std::vector<POINT> before;
+    for (int id : moving) before.push_back(ClientOrigin(Window(), id));
+    const POINT emblem = ClientOrigin(Window(), IDC_BUTTON_1011);
+
+    Send(WM_SIZE, SIZE_RESTORED, MAKELPARAM(1100, 650));
+    for (size_t i = 0; i < std::size(moving); ++i) {
+        const POINT after = ClientOrigin(Window(), moving[i]);
+        EXPECT_EQ(after.x - before[i].x, 100) << moving[i];
+        EXPECT_EQ(after.y, before[i].y) << moving[i];
+    }
+    EXPECT_EQ(ClientOrigin(Window(), IDC_BUTTON_1011).x, emblem.x);
+
+    // Minimised: nothing moves and the size before it is kept.
+    const POINT close = ClientOrigin(Window(), IDC_BUTTON_1006);
+    Send(WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_EQ(ClientOrigin(Window(), IDC_BUTTON_1006).x, close.x);
+    EXPECT_EQ(s_game->GetPreviousSize().cx, 1100);
+
+    // Too tall: laid out at the full-screen height plus the title bar.
+    const int limit = ::GetSystemMetrics(SM_CYFULLSCREEN) + 26;
+    Send(WM_SIZE, SIZE_RESTORED, MAKELPARAM(1100, limit + 300));
+    EXPECT_EQ(s_game->GetPreviousSize().cy, limit);
+
+    // A system maximise shows 1007 in place of 1012, anything else 1012.
+    Send(WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(1100, 650));
+    EXPECT_TRUE(Visible(Window(), IDC_BUTTON_1007));
+    EXPECT_FALSE(Visible(Window(), IDC_BUTTON_1012));
+    Send(WM_SIZE, SIZE_RESTORED, MAKELPARAM(1100, 650));
+    EXPECT_FALSE(Visible(Window(), IDC_BUTTON_1007));
+    EXPECT_TRUE(Visible(Window(), IDC_BUTTON_1012));
+    FillWorkArea();
+}
+
+TEST_F(GameDlgTest, ToggleWorkAreaAlternatesAndAMinimiseResetsTheState) {
+    FillWorkArea();
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+
+    s_game->ToggleWorkArea();  // back to the initial client size, centred
+    EXPECT_EQ(s_game->GetWindowState(), 0);
+    RECT rc = WindowRect(Window());
+    RECT initial{0, 0, 1360, 1020};  // the template's size in dialog units
+    ::MapDialogRect(Window(), &initial);
+    EXPECT_EQ(rc.right - rc.left, initial.right);
+    EXPECT_EQ(rc.bottom - rc.top, initial.bottom);
+    EXPECT_GE(rc.left, work.left);  // centred, but kept inside the work area
+    EXPECT_GE(rc.top, work.top);
+    s_game->ToggleWorkArea();
+    EXPECT_EQ(s_game->GetWindowState(), kStateWorkArea);
+    rc = WindowRect(Window());
+    EXPECT_EQ(rc.left, 0);
+    EXPECT_EQ(rc.right, work.right);
+
+    ::ShowWindow(Window(), SW_MINIMIZE);
+    ::ShowWindow(Window(), SW_RESTORE);
+    EXPECT_EQ(s_game->GetWindowState(), 0);
+    s_game->ToggleWorkArea();  // fills the work area again instead
+    EXPECT_EQ(s_game->GetWindowState(), kStateWorkArea);
+    EXPECT_EQ(WindowRect(Window()).right, work.right);
+}
+
+TEST_F(GameDlgTest, TheFrameSizesFromEdgesAndTheTitleBarDragsAndToggles) {
+    FillWorkArea();
+    const RECT rc = WindowRect(Window());
+    EXPECT_EQ(Send(WM_NCHITTEST, 0, MAKELPARAM(rc.left + 2, rc.top + 2)), HTLEFT);
+    EXPECT_EQ(Send(WM_NCHITTEST, 0, MAKELPARAM(rc.left + 6, rc.top + 6)), HTTOPLEFT);
+    EXPECT_EQ(Send(WM_NCHITTEST, 0, MAKELPARAM(rc.right - 2, rc.bottom - 50)), HTRIGHT);
+    EXPECT_EQ(Send(WM_NCHITTEST, 0, MAKELPARAM(rc.left + 300, rc.top + 300)), HTCLIENT);
+
+    for (int y : {3, 4, 26, 27}) {
+        Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, y));
+        MSG msg{};
+        const bool dragged = ::PeekMessageW(&msg, Window(), WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN, PM_REMOVE);
+        EXPECT_EQ(dragged, y == 4 || y == 26) << y;
+        if (dragged) {
+            EXPECT_EQ(msg.wParam, static_cast<WPARAM>(HTCAPTION));
+            EXPECT_EQ(msg.lParam, MAKELPARAM(300, y));
+        }
+    }
+    Send(WM_LBUTTONDBLCLK, 0, MAKELPARAM(300, 27));
+    EXPECT_EQ(s_game->GetWindowState(), kStateWorkArea);
+    Send(WM_LBUTTONDBLCLK, 0, MAKELPARAM(300, 0));
+    EXPECT_EQ(s_game->GetWindowState(), 0);
+    Send(WM_LBUTTONDBLCLK, 0, MAKELPARAM(300, 26));
+    EXPECT_EQ(s_game->GetWindowState(), kStateWorkArea);
+}
+
+// Records the title as each repaint of the window saw it.
+std::vector<std::wstring>* g_drawnTitles = nullptr;
+CGameDlg* g_watched = nullptr;
+LRESULT CALLBACK WatchErase(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && g_drawnTitles && sent->message == WM_ERASEBKGND && sent->hwnd == g_watched->GetHwnd()) {
+        g_drawnTitles->push_back(g_watched->GetTitleText());
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(GameDlgTest, TitlesAreDrawnAtOnceCutAt255AndWipedByTheSink) {
+    std::vector<std::wstring> drawn;
+    g_drawnTitles = &drawn;
+    g_watched = s_game;
+    const HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROC, WatchErase, nullptr, ::GetCurrentThreadId());
+
+    const std::wstring longTitle(300, L'x');
+    s_game->SetTitleText(longTitle.c_str());
+    EXPECT_EQ(std::wstring(s_game->GetTitleText()), std::wstring(255, L'x'));
+    // A surrogate pair across the cut is dropped whole.
+    std::wstring pair(254, L'y');
+    pair += L"\U0001F600z";
+    s_game->SetTitleText(pair.c_str());
+    EXPECT_EQ(std::wstring(s_game->GetTitleText()), std::wstring(254, L'y'));
+
+    IDispatch* sink = const_cast<CInvokeEvent*>(&s_game->GetEventSink());
+    VARIANT arg;
+    arg.vt = VT_BSTR;
+    arg.bstrVal = ::SysAllocString(L"Orlenmark - realm 7");
+    DISPPARAMS params{&arg, nullptr, 1, 0};
+    drawn.clear();
+    EXPECT_EQ(sink->Invoke(113, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK);
+    ::SysFreeString(arg.bstrVal);
+    // Malformed titles draw the empty title.
+    arg.vt = VT_I4;
+    arg.lVal = 7;
+    sink->Invoke(113, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    sink->Invoke(113, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+    ::UnhookWindowsHookEx(hook);
+    g_drawnTitles = nullptr;
+
+    const std::vector<std::wstring> expected = {L"Orlenmark - realm 7", L"", L"", L"", L"", L""};
+    EXPECT_EQ(drawn, expected);
+    EXPECT_STREQ(s_game->GetTitleText(), L"");
+}
+
+// A document-complete event as the browser sends it: the address by
+// reference first, then the frame that completed.
+HRESULT CompleteDocument(IDispatch* sink, IDispatch* frame, const wchar_t* address) {
+    VARIANT url;
+    url.vt = VT_BSTR;
+    url.bstrVal = ::SysAllocString(address);
+    VARIANT args[2];
+    args[0].vt = VT_BYREF | VT_VARIANT;
+    args[0].pvarVal = &url;
+    args[1].vt = VT_DISPATCH;
+    args[1].pdispVal = frame;
+    DISPPARAMS params{args, nullptr, 2, 0};
+    const HRESULT result = sink->Invoke(259, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    ::SysFreeString(url.bstrVal);
+    return result;
+}
+
+TEST_F(GameDlgTest, OnlyTheTopLevelGameDocumentLosesItsScrollBars) {
+    const HWND host = s_game->GetBrowserHostWindow();
+    IDispatch* sink = const_cast<CInvokeEvent*>(&s_game->GetEventSink());
+    IDispatch* top = s_game->GetBrowser();
+    ASSERT_NE(top, nullptr);
+    const auto scrolls = [host] { return (::GetWindowLongW(host, GWL_STYLE) & WS_VSCROLL) != 0; };
+    ASSERT_TRUE(scrolls());
+
+    // An inner frame, the words in capitals, or only one of them: no change.
+    IDispatch* inner = sink;  // any dispatch pointer that is not the browser's
+    EXPECT_EQ(CompleteDocument(sink, inner, L"http://g/?openkey=1&openid=2"), S_OK);
+    EXPECT_EQ(CompleteDocument(sink, top, L"http://g/?OPENKEY=1&OPENID=2"), S_OK);
+    EXPECT_EQ(CompleteDocument(sink, top, L"http://g/?openkey=1"), S_OK);
+    EXPECT_TRUE(scrolls());
+    EXPECT_EQ(sink->Invoke(259, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr), E_INVALIDARG);
+
+    // Either order of the words. No page can load here (Wine has no Gecko),
+    // so there is no body to set SCROLL on; the host still loses its bar.
+    EXPECT_EQ(CompleteDocument(sink, top, L"http://g/?openid=2&openkey=1"), S_OK);
+    EXPECT_FALSE(scrolls());
+    ::SetWindowLongW(host, GWL_STYLE, ::GetWindowLongW(host, GWL_STYLE) | WS_VSCROLL);
+}
+
+TEST_F(GameDlgTest, TheSinkIsAdvisedToTheBrowsersEvents) {
+    IConnectionPointContainer* container = nullptr;
+    ASSERT_EQ(s_game->GetBrowser()->QueryInterface(IID_IConnectionPointContainer,
+                                                   reinterpret_cast<void**>(&container)), S_OK);
+    IConnectionPoint* point = nullptr;
+    ASSERT_EQ(container->FindConnectionPoint(DIID_DWebBrowserEvents2, &point), S_OK);
+    container->Release();
+    IEnumConnections* connections = nullptr;
+    ASSERT_EQ(point->EnumConnections(&connections), S_OK);
+    point->Release();
+    bool found = false;
+    CONNECTDATA data{};
+    while (connections->Next(1, &data, nullptr) == S_OK) {
+        found = found || data.pUnk == static_cast<const IDispatch*>(&s_game->GetEventSink());
+        if (data.pUnk) data.pUnk->Release();
+    }
+    connections->Release();
+    EXPECT_TRUE(found);
+}
+
+TEST_F(GameDlgTest, CancelInTheExitQuestionKeepsEverything) {
+    CNoticeAnswerer answer(IDCANCEL);
+    Send(WM_COMMAND, MAKEWPARAM(IDC_BUTTON_1006, BN_CLICKED), 0);
+    EXPECT_EQ(answer.Text(), L"正在游戏中，是否确认退出游戏？");
+    EXPECT_TRUE(::IsWindow(Window()));
+    MSG msg{};
+    EXPECT_FALSE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+    // A system close request has no handler: the window stays open.
+    Send(WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(::IsWindow(Window()));
+}
+
+TEST_F(GameDlgTest, OkInTheExitQuestionDestroysTheWindowAndEndsTheLoop) {
+    const HWND window = Window();
+    CNoticeAnswerer answer(IDOK);
+    Send(WM_COMMAND, ID_MAIN_EXIT, 0);
+    EXPECT_EQ(answer.Text(), L"正在游戏中，是否确认退出游戏？");
+    EXPECT_FALSE(::IsWindow(window));
+    EXPECT_EQ(s_game->GetBrowserHostWindow(), nullptr);
+    EXPECT_EQ(s_game->GetBrowser(), nullptr);
+    MSG msg{};
+    ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 1u);
+}
+
+TEST(GameDlgFailure, ABrowserThatCannotBeCreatedIsReportedAndTheWindowGoes) {
+    ::CoInitialize(nullptr);
+    RegisterControlHostClass();
+    CAppModule module;
+    CGameDlg game(module);
+    game.SetCreationText(L"No.Such.Control");
+    CNoticeAnswerer answer(IDOK);
+    EXPECT_EQ(game.CreateGameWindow(nullptr), nullptr);
+    EXPECT_EQ(answer.Text(), L"无法连接服务器");
+    EXPECT_EQ(game.GetHwnd(), nullptr);
+    EXPECT_EQ(::FindWindowW(nullptr, L"Orlenmark"), nullptr);
+    ::CoUninitialize();
+}
+
+}  // namespace
