@@ -284,6 +284,118 @@ TEST_F(GameDlgTest, TheSinkIsAdvisedToTheBrowsersEvents) {
     EXPECT_TRUE(found);
 }
 
+TEST_F(GameDlgTest, TheTrayIconRecordAndItsCallback) {
+    const NOTIFYICONDATAW& icon = s_game->GetNotifyIconData();
+    EXPECT_EQ(icon.cbSize, 952u);
+    EXPECT_EQ(icon.hWnd, Window());
+    EXPECT_EQ(icon.uID, 128u);
+    EXPECT_EQ(icon.uFlags, 7u);
+    EXPECT_EQ(icon.uCallbackMessage, 1029u);
+    EXPECT_STREQ(icon.szTip, L"Orlenmark");
+    EXPECT_NE(icon.hIcon, nullptr);
+    EXPECT_EQ(reinterpret_cast<HICON>(Send(WM_GETICON, ICON_SMALL, 0)), icon.hIcon);
+
+    // After a shell restart the icon is added again.
+    NOTIFYICONDATAW copy = icon;
+    ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &copy));
+    Send(::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &copy));
+    Send(::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+
+    ::ShowWindow(Window(), SW_HIDE);
+    Send(1029, 128, WM_LBUTTONDOWN);  // a single click does nothing
+    EXPECT_FALSE(::IsWindowVisible(Window()));
+    Send(1029, 128, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(::IsWindowVisible(Window()));
+    Send(1029, 128, WM_LBUTTONDBLCLK);  // already visible: no change
+    EXPECT_TRUE(::IsWindowVisible(Window()));
+}
+
+TEST_F(GameDlgTest, F9BelongsToTheGameWindowAndToggles) {
+    const HWND other = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_FALSE(::RegisterHotKey(other, 1, 0, VK_F9));  // taken while the game window exists
+    ::DestroyWindow(other);
+    Send(WM_HOTKEY, 120, MAKELPARAM(0, VK_F9));
+    EXPECT_FALSE(::IsWindowVisible(Window()));
+    Send(WM_HOTKEY, 120, MAKELPARAM(0, VK_F9));
+    EXPECT_TRUE(::IsWindowVisible(Window()));
+    Send(WM_HOTKEY, 116, MAKELPARAM(0, VK_F5));  // a refresh: the window stays as it is
+    EXPECT_TRUE(::IsWindowVisible(Window()));
+}
+
+// Looks at the popup the window opens, then closes it.
+struct SeenPopup {
+    std::vector<UINT> ids;
+    int defaultItem = -2;
+};
+SeenPopup* g_seenPopup = nullptr;
+LRESULT CALLBACK WatchPopup(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && g_seenPopup && sent->message == WM_INITMENUPOPUP) {
+        const auto popup = reinterpret_cast<HMENU>(sent->wParam);
+        for (int i = 0; i < ::GetMenuItemCount(popup); ++i) g_seenPopup->ids.push_back(::GetMenuItemID(popup, i));
+        g_seenPopup->defaultItem = static_cast<int>(::GetMenuDefaultItem(popup, TRUE, 0));
+        ::EndMenu();
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+SeenPopup OpenPopup(HWND window, WPARAM command, LPARAM trayEvent) {
+    SeenPopup seen;
+    g_seenPopup = &seen;
+    const HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROC, WatchPopup, nullptr, ::GetCurrentThreadId());
+    if (trayEvent) {
+        ::SendMessageW(window, 1029, 128, trayEvent);
+    } else {
+        ::SendMessageW(window, WM_COMMAND, command, 0);
+    }
+    ::UnhookWindowsHookEx(hook);
+    g_seenPopup = nullptr;
+    return seen;
+}
+
+TEST_F(GameDlgTest, TheMenusOpenWithTheirFirstItemInBold) {
+    const std::vector<UINT> mainMenu = {32781, 32782, 32783, 32784, 32785};
+    for (WORD id : {IDC_BUTTON_1010, IDC_BUTTON_1011}) {
+        const SeenPopup seen = OpenPopup(Window(), MAKEWPARAM(id, BN_CLICKED), 0);
+        EXPECT_EQ(seen.ids, mainMenu) << id;
+        EXPECT_EQ(seen.defaultItem, 0) << id;
+    }
+    const SeenPopup tray = OpenPopup(Window(), 0, WM_RBUTTONDOWN);
+    EXPECT_EQ(tray.ids, (std::vector<UINT>{32786, 32787, 32788, 32789}));
+    EXPECT_EQ(tray.defaultItem, 0);
+}
+
+TEST_F(GameDlgTest, MenuCommandsReachTheirActions) {
+    FillWorkArea();
+    for (WPARAM toggle : {ID_MAIN_TOGGLE, ID_TRAY_TOGGLE}) {
+        Send(WM_COMMAND, toggle, 0);
+        EXPECT_FALSE(::IsWindowVisible(Window())) << toggle;
+        Send(WM_COMMAND, toggle, 0);
+        EXPECT_TRUE(::IsWindowVisible(Window())) << toggle;
+    }
+    Send(WM_COMMAND, ID_MAIN_RESET_WINDOW, 0);
+    EXPECT_EQ(s_game->GetWindowState(), 0);
+    Send(WM_COMMAND, ID_MAIN_RESET_WINDOW, 0);
+    EXPECT_EQ(s_game->GetWindowState(), kStateWorkArea);
+    Send(WM_COMMAND, MAKEWPARAM(IDC_BUTTON_1009, BN_CLICKED), 0);
+    EXPECT_FALSE(::IsWindowVisible(Window()));
+    ::ShowWindow(Window(), SW_SHOW);
+    for (WPARAM clear : {ID_MAIN_CLEAR_CACHE, ID_TRAY_CLEAR_CACHE}) {
+        CNoticeAnswerer answer(IDOK);
+        Send(WM_COMMAND, clear, 0);
+        EXPECT_EQ(answer.Text(), L"清空完成！") << clear;
+    }
+    CNoticeAnswerer answer(IDCANCEL);
+    Send(WM_COMMAND, ID_TRAY_EXIT, 0);
+    EXPECT_EQ(answer.Text(), L"正在游戏中，是否确认退出游戏？");
+    // Cancel keeps the icon and the hotkey.
+    NOTIFYICONDATAW copy = s_game->GetNotifyIconData();
+    copy.uFlags = NIF_TIP;
+    EXPECT_TRUE(::Shell_NotifyIconW(NIM_MODIFY, &copy));
+    EXPECT_FALSE(::RegisterHotKey(nullptr, 1, 0, VK_F9));
+}
+
 TEST_F(GameDlgTest, CancelInTheExitQuestionKeepsEverything) {
     CNoticeAnswerer answer(IDCANCEL);
     Send(WM_COMMAND, MAKEWPARAM(IDC_BUTTON_1006, BN_CLICKED), 0);
@@ -307,6 +419,11 @@ TEST_F(GameDlgTest, OkInTheExitQuestionDestroysTheWindowAndEndsTheLoop) {
     MSG msg{};
     ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 1u);
+    // The icon and F9 went with the window.
+    NOTIFYICONDATAW copy = s_game->GetNotifyIconData();
+    EXPECT_FALSE(::Shell_NotifyIconW(NIM_DELETE, &copy));
+    EXPECT_TRUE(::RegisterHotKey(nullptr, 1, 0, VK_F9));
+    ::UnregisterHotKey(nullptr, 1);
 }
 
 TEST(GameDlgFailure, ABrowserThatCannotBeCreatedIsReportedAndTheWindowGoes) {

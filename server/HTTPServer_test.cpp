@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "game/CacheClearing.h"
 #include "net/Md5.h"
 #include "testsupport/ScratchDirectory.h"
 #include "testsupport/TestClient.h"
@@ -294,6 +295,40 @@ TEST_F(HttpServerTest, SoakLeavesNoHandlesOrMemoryBehind) {
     EXPECT_EQ(answered.load(), kClients * kConnectionsEach * kRequestsEach);
     EXPECT_LE(settle(handlesBefore), handlesBefore + 4);
     EXPECT_LT(workingSet(), memoryBefore + (16u << 20));
+}
+
+}  // namespace
+
+namespace {
+
+// The game window's clear-cache command runs while connections are served:
+// the files go, and the next request is fetched and stored again.
+TEST_F(HttpServerTest, ClearingTheCacheWhileServingRefetchesAndStoresAgain) {
+    StartServer();
+    ASSERT_EQ(Ask(Get("/x")).body, "x body");
+    const std::filesystem::path cached = m_dir / "vt_cdn" / "cdn" / Md5HexDigest("/x", 2);
+    ASSERT_TRUE(std::filesystem::exists(cached));
+
+    std::atomic<bool> stop{false};
+    std::thread load([&] {
+        while (!stop) Ask(Get("/a/b.PNG"));
+    });
+    wchar_t previous[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, previous);
+    ::SetCurrentDirectoryW(m_dir.wstring().c_str());
+    ClearCacheFiles();
+    ::SetCurrentDirectoryW(previous);
+    stop = true;
+    load.join();
+
+    EXPECT_FALSE(std::filesystem::exists(cached));
+    EXPECT_TRUE(std::filesystem::is_directory(m_dir / "vt_cdn" / "cdn"));
+    const size_t fetchesBefore = m_origin.Targets().size();
+    const TestReply again = Ask(Get("/x"));
+    EXPECT_EQ(again.statusLine, "HTTP/1.0 200 OK");
+    EXPECT_EQ(again.body, "x body");
+    EXPECT_EQ(m_origin.Targets().size(), fetchesBefore + 1);
+    EXPECT_TRUE(std::filesystem::exists(cached));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // close_window TITLE: leaves the game window titled TITLE as the player
 // would: its exit command, then OK in the "提示" question that follows.
 // Exit code 0 when there was such a window and it went.
+// close_window --ask TITLE: only gives the exit command; the question stays.
 // close_window --count TITLE: exit code = how many such windows exist.
 #include <windows.h>
 
@@ -39,9 +40,11 @@ Search Find(const wchar_t* title, DWORD threadId = 0) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wcscmp(argv[1], L"--count") == 0) return Find(argv[2]).count;
-    if (argc != 2) return 2;
-    const HWND window = ::FindWindowW(nullptr, argv[1]);
+    const bool askOnly = argc == 3 && std::wcscmp(argv[1], L"--ask") == 0;
+    if (argc != 2 && !askOnly) return 2;
+    const HWND window = ::FindWindowW(nullptr, argv[argc - 1]);
     if (!window || !::PostMessageW(window, WM_COMMAND, kExitCommand, 0)) return 1;
+    if (askOnly) return 0;
     const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
     for (int i = 0; i < 200 && ::IsWindow(window); ++i) {
         if (const HWND question = Find(kQuestionCaption, thread).found) {
