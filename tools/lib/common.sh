@@ -44,10 +44,16 @@ start_wine() {
   mkdir -p "$WINEPREFIX"
   wineserver -p </dev/null >/dev/null 2>&1
   wineboot -i </dev/null >/dev/null 2>&1 || true
-  # Once per prefix: Chinese texts fall back to the CJK font.
-  local fonts="$root/tools/lib/cjk-fonts.reg" marker="$WINEPREFIX/.quillmoor-cjk-fonts"
-  if [ ! -e "$marker" ] || [ "$fonts" -nt "$marker" ]; then
-    wine regedit /S "$(winepath -w "$fonts" 2>/dev/null)" </dev/null >/dev/null 2>&1 && touch "$marker"
+  # Once per prefix: the faces Wine draws dialogs, message boxes and menus
+  # with fall back to Noto Sans CJK SC (fonts-noto-cjk) for the Chinese texts
+  # they lack. Not "Small Fonts": that would change the dialog units.
+  local marker="$WINEPREFIX/.quillmoor-cjk-fonts" face
+  if [ ! -e "$marker" ]; then
+    for face in Tahoma "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2" "MS Sans Serif" Arial; do
+      wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" \
+        /t REG_MULTI_SZ /d "NotoSansCJK-Regular.ttc,Noto Sans CJK SC" /f </dev/null >/dev/null 2>&1 || return 0
+    done
+    touch "$marker"
   fi
 }
 
