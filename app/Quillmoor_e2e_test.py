@@ -14,7 +14,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
 from e2e import (SERVER_PORT, WAIT_LIMIT, Client as RunningClient, LoopbackOrigin, count_game_windows,  # noqa: E402
-                 windows_path, WorkFolderTestCase)
+                 port_open, press_start_exit, wait_until, windows_path, WorkFolderTestCase)
 
 
 class QuillmoorTest(WorkFolderTestCase):
@@ -112,11 +112,19 @@ class QuillmoorTest(WorkFolderTestCase):
         second_dir = os.path.join(self.work, "second")
         os.makedirs(second_dir)
         second = self.start(workdir=second_dir)
-        # Its server finds the port taken and gives up; the copy goes on to
-        # its own game window.
+        # Its server finds the port taken and gives up; the copy shows its own
+        # start window.
         self.assertTrue(second.wait_until(lambda: count_game_windows(self.options.close_window) == 2))
         self.assertEqual(second.close(), 0)
         self.assertEqual(first.close(), 0)
+
+    def test_the_start_dialogs_exit_button_ends_the_process_with_code_0(self):
+        client = self.start()
+        self.assertTrue(client.wait_until_serving())  # the server's threads run
+        self.assertTrue(client.wait_until(lambda: count_game_windows(self.options.close_window) == 1))
+        self.assertTrue(press_start_exit(self.options.close_window))
+        self.assertEqual(client.wait_for_exit(), 0)
+        self.assertTrue(wait_until(lambda: not port_open(SERVER_PORT)))
 
 
 def main():

@@ -1,7 +1,6 @@
 // The application object's run sequence and the restart after an update.
 #include <vector>
 
-#include "app/GameLoop.h"
 #include "app/Globals.h"
 #include "app/RestartCommand.h"
 #include "common/CurrentDirectory.h"
@@ -21,15 +20,6 @@ void CTranslucentDlg::RunApplication(bool relaunched) {
         RunGameWindow();
     }
     RestartIfUpdated();
-}
-
-void CTranslucentDlg::RunGameWindow() {
-    m_nRunMode = kRunModeGameWindow;
-    // A window whose browser could not be created has told the player and
-    // is gone: the process ends instead of pumping for no window.
-    if (!m_dlgGame.CreateGameWindow(&m_varStartUrl)) return;
-    // The window's exit command ends the loop with WM_QUIT.
-    RunGameWindowLoop(m_dlgGame);
 }
 
 void CTranslucentDlg::RestartIfUpdated() {

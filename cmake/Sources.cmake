@@ -16,6 +16,7 @@ set(QUILLMOOR_PORTABLE_SOURCES
   server/HttpReply.cpp
   server/HttpRequest.cpp
   skin/PixelConversion.cpp
+  skin/SkinPlacement.cpp
   toolkit/Centring.cpp
   toolkit/CreationText.cpp
   update/VersionFile.cpp
@@ -29,7 +30,7 @@ set(QUILLMOOR_PORTABLE_TESTS
   "game_tests:game/GameLayout_test.cpp"
   "net_tests:net/Md5_test.cpp,net/AgentText_test.cpp"
   "server_tests:server/AssetPath_test.cpp,server/HttpRequest_test.cpp,server/HttpReply_test.cpp"
-  "skin_tests:skin/PixelConversion_test.cpp,skin/ButtonPicture_test.cpp"
+  "skin_tests:skin/PixelConversion_test.cpp,skin/ButtonPicture_test.cpp,skin/SkinPlacement_test.cpp"
   "toolkit_portable_tests:toolkit/Centring_test.cpp,toolkit/CreationText_test.cpp"
   "update_tests:update/VersionFile_test.cpp"
 )
@@ -57,6 +58,8 @@ set(QUILLMOOR_WINDOWS_SOURCES
   server/GenericServer.cpp
   server/HTTPServer.cpp
   skin/KeyboardHook.cpp
+  skin/LayeredSkin.cpp
+  skin/MainDlg.cpp
   skin/MyButton.cpp
   skin/SkinBitmap.cpp
   skin/TranslucentDlg.cpp
@@ -66,6 +69,7 @@ set(QUILLMOOR_WINDOWS_SOURCES
   toolkit/OwnerDraw.cpp
   toolkit/Reflection.cpp
   toolkit/SubclassedWindow.cpp
+  toolkit/WindowIcons.cpp
 )
 
 # Built into each client executable on its own, with that client's settings
@@ -78,11 +82,13 @@ set(QUILLMOOR_CLIENT_SOURCES
 
 # Tests that need Windows, run under Wine.
 set(QUILLMOOR_WINDOWS_TESTS
-  "app_win_tests:app/GameLoop_test.cpp,app/Resources_test.cpp"
+  # The start window is the application object: its tests live with the
+  # run sequence, apart from the keyboard hook tests its hook would disturb.
+  "app_win_tests:app/GameLoop_test.cpp,app/Resources_test.cpp,skin/TranslucentDlg_test.cpp,res/Quillmoor.rc"
   "game_win_tests:game/GameDlg_test.cpp,game/BrowserHost_test.cpp,game/CacheClearing_test.cpp,res/Quillmoor.rc"
   "net_win_tests:net/Download_test.cpp"
   "server_win_tests:server/AssetCache_test.cpp,server/HTTPServer_test.cpp"
-  "skin_win_tests:skin/SkinBitmap_test.cpp,skin/MyButton_test.cpp,skin/KeyboardHook_test.cpp,res/Quillmoor.rc,skin/testdata/SkinBitmap_test.rc"
+  "skin_win_tests:skin/SkinBitmap_test.cpp,skin/MyButton_test.cpp,skin/KeyboardHook_test.cpp,skin/MainDlg_test.cpp,res/Quillmoor.rc,skin/testdata/SkinBitmap_test.rc"
   "toolkit_tests:toolkit/MessageLoop_test.cpp,toolkit/DialogBase_test.cpp,toolkit/ControlHost_test.cpp,res/Quillmoor.rc"
 )
 

@@ -6,54 +6,15 @@
 
 #include <cwchar>
 
-#include "BuildConfig.h"
 #include "game/GameDlg.h"
+#include "toolkit/ComHolders.h"
 #include "toolkit/ControlHost.h"
 
 namespace {
 
-// An interface pointer released when it goes out of scope.
-template <typename Interface>
-class CComHolder {
-public:
-    CComHolder() = default;
-    ~CComHolder() {
-        if (m_p) m_p->Release();
-    }
-    CComHolder(const CComHolder&) = delete;
-    CComHolder& operator=(const CComHolder&) = delete;
-
-    Interface** Out() { return &m_p; }
-    void** OutVoid() { return reinterpret_cast<void**>(&m_p); }
-    Interface* operator->() const { return m_p; }
-    explicit operator bool() const { return m_p != nullptr; }
-    Interface* Get() const { return m_p; }
-
-private:
-    Interface* m_p = nullptr;
-};
-
-// A BSTR freed when it goes out of scope.
-class CBstr {
-public:
-    explicit CBstr(const wchar_t* text) : m_text(::SysAllocString(text)) {}
-    ~CBstr() { ::SysFreeString(m_text); }
-    CBstr(const CBstr&) = delete;
-    CBstr& operator=(const CBstr&) = delete;
-    BSTR Get() const { return m_text; }
-
-private:
-    BSTR m_text;
-};
-
 bool Contains(const wchar_t* text, const wchar_t* word) { return std::wcsstr(text, word) != nullptr; }
 
 }  // namespace
-
-std::wstring GameCreationText() {
-    return std::wstring(L"MSHTML<HTML><BODY><IFRAME scrolling='auto' src='http://") + quillmoor::config::kGameHostW +
-           L"/wd/tov/index.htm'/></BODY></HTML>";
-}
 
 STDMETHODIMP CInvokeEvent::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;

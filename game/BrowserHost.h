@@ -5,14 +5,9 @@
 #include <windows.h>
 #include <oaidl.h>
 
-#include <string>
+#include "common/GamePage.h"
 
 class CGameDlg;
-
-// The host's creation text: an inline page framing the game page
-// "http://<game host>/wd/tov/index.htm". It holds a colon inside the address
-// and none right after "MSHTML", so the host reads it as an address.
-std::wstring GameCreationText();
 
 // The browser's event sink (DWebBrowserEvents2 through IDispatch). It lives
 // inside the game window and counts no references.

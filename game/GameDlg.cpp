@@ -10,6 +10,7 @@
 #include "toolkit/ControlHost.h"
 #include "toolkit/GdiOwners.h"
 #include "toolkit/Reflection.h"
+#include "toolkit/WindowIcons.h"
 
 namespace {
 
@@ -42,11 +43,6 @@ LPCWSTR CursorResource(FrameCursor cursor) {
         case FrameCursor::kArrow: break;
     }
     return IDC_ARROW;
-}
-
-HICON LoadAppIcon(int width, int height) {
-    return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_QUILLMOOR), IMAGE_ICON,
-                                           width, height, LR_DEFAULTCOLOR));
 }
 
 }  // namespace
@@ -137,11 +133,7 @@ LRESULT CGameDlg::OnInitDialog() {
     ::SendMessageW(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), TRUE);
     CenterWindow();
 
-    m_hIconBig = LoadAppIcon(::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON));
-    const HICON smallIcon = LoadAppIcon(::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIconBig));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
-    AddTrayIcon(smallIcon);
+    AddTrayIcon(SetWindowIcons(m_hWnd, IDI_QUILLMOOR));
 
     if (CMessageLoop* loop = m_module.GetMessageLoop()) {
         loop->AddMessageFilter(this);
@@ -372,8 +364,4 @@ void CGameDlg::OnFinalMessage(HWND) {
     // The host and its control went with the window's children.
     m_hWndBrowserHost = nullptr;
     m_pBrowser = nullptr;
-    if (m_hIconBig) ::DestroyIcon(m_hIconBig);
-    if (m_nid.hIcon) ::DestroyIcon(m_nid.hIcon);
-    m_hIconBig = nullptr;
-    m_nid.hIcon = nullptr;
 }

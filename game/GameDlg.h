@@ -98,8 +98,7 @@ private:
     int32_t m_nWindowState = 0;
     RECT m_rcInitialClient{};
     RECT m_rcWorkArea{};
-    NOTIFYICONDATAW m_nid{};      // its hIcon is the window's small icon
-    HICON m_hIconBig = nullptr;
+    NOTIFYICONDATAW m_nid{};  // its hIcon is the window's small icon
     wchar_t m_szTitleText[256] = {};
 
     const VARIANT* m_pStartUrl = nullptr;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "testsupport/BrowserEvents.h"
 #include "testsupport/NoticeAnswerer.h"
 #include "toolkit/ControlHost.h"
 
@@ -224,23 +225,6 @@ TEST_F(GameDlgTest, TitlesAreDrawnAtOnceCutAt255AndWipedByTheSink) {
     EXPECT_STREQ(s_game->GetTitleText(), L"");
 }
 
-// A document-complete event as the browser sends it: the address by
-// reference first, then the frame that completed.
-HRESULT CompleteDocument(IDispatch* sink, IDispatch* frame, const wchar_t* address) {
-    VARIANT url;
-    url.vt = VT_BSTR;
-    url.bstrVal = ::SysAllocString(address);
-    VARIANT args[2];
-    args[0].vt = VT_BYREF | VT_VARIANT;
-    args[0].pvarVal = &url;
-    args[1].vt = VT_DISPATCH;
-    args[1].pdispVal = frame;
-    DISPPARAMS params{args, nullptr, 2, 0};
-    const HRESULT result = sink->Invoke(259, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
-    ::SysFreeString(url.bstrVal);
-    return result;
-}
-
 TEST_F(GameDlgTest, OnlyTheTopLevelGameDocumentLosesItsScrollBars) {
     const HWND host = s_game->GetBrowserHostWindow();
     IDispatch* sink = const_cast<CInvokeEvent*>(&s_game->GetEventSink());
@@ -251,15 +235,15 @@ TEST_F(GameDlgTest, OnlyTheTopLevelGameDocumentLosesItsScrollBars) {
 
     // An inner frame, the words in capitals, or only one of them: no change.
     IDispatch* inner = sink;  // any dispatch pointer that is not the browser's
-    EXPECT_EQ(CompleteDocument(sink, inner, L"http://g/?openkey=1&openid=2"), S_OK);
-    EXPECT_EQ(CompleteDocument(sink, top, L"http://g/?OPENKEY=1&OPENID=2"), S_OK);
-    EXPECT_EQ(CompleteDocument(sink, top, L"http://g/?openkey=1"), S_OK);
+    EXPECT_EQ(SendDocumentComplete(sink, inner, L"http://g/?openkey=1&openid=2"), S_OK);
+    EXPECT_EQ(SendDocumentComplete(sink, top, L"http://g/?OPENKEY=1&OPENID=2"), S_OK);
+    EXPECT_EQ(SendDocumentComplete(sink, top, L"http://g/?openkey=1"), S_OK);
     EXPECT_TRUE(scrolls());
     EXPECT_EQ(sink->Invoke(259, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr), E_INVALIDARG);
 
     // Either order of the words. No page can load here (Wine has no Gecko),
     // so there is no body to set SCROLL on; the host still loses its bar.
-    EXPECT_EQ(CompleteDocument(sink, top, L"http://g/?openid=2&openkey=1"), S_OK);
+    EXPECT_EQ(SendDocumentComplete(sink, top, L"http://g/?openid=2&openkey=1"), S_OK);
     EXPECT_FALSE(scrolls());
     ::SetWindowLongW(host, GWL_STYLE, ::GetWindowLongW(host, GWL_STYLE) | WS_VSCROLL);
 }

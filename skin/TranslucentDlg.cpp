@@ -1,17 +1,85 @@
 #include "skin/TranslucentDlg.h"
 
-#include "app/Globals.h"
+#include <new>
 
-CTranslucentDlg::CTranslucentDlg() : m_dlgGame(g_Module) {
+#include "app/GameLoop.h"
+#include "app/Globals.h"
+#include "res/resource.h"
+#include "skin/KeyboardHook.h"
+#include "skin/MainDlg.h"
+#include "toolkit/Reflection.h"
+#include "toolkit/WindowIcons.h"
+
+namespace {
+
+constexpr uint16_t kStartPicture = 271;
+
+}  // namespace
+
+CTranslucentDlg::CTranslucentDlg() : CDialogBase(IDD_START_WINDOW), m_dlgGame(g_Module) {
     ::VariantInit(&m_varStartUrl);
+    if (m_skin.m_pImage) m_skin.m_pImage->LoadFromResource(kStartPicture);
 }
 
 CTranslucentDlg::~CTranslucentDlg() {
     ::VariantClear(&m_varStartUrl);
 }
 
-void CTranslucentDlg::RunStartWindowModal() {
-    // PLACEHOLDER until the start window lands: it goes at once, and its
-    // destruction leads on to the game window.
+void CTranslucentDlg::RunStartWindowModal() { DoModal(::GetActiveWindow(), 0); }
+
+void CTranslucentDlg::RunGameWindow() {
     m_nRunMode = kRunModeGameWindow;
+    // A window whose browser could not be created has told the player and
+    // is gone: the process ends instead of pumping for no window.
+    if (!m_dlgGame.CreateGameWindow(&m_varStartUrl)) return;
+    // The window's exit command ends the loop with WM_QUIT.
+    RunGameWindowLoop(m_dlgGame);
+}
+
+bool CTranslucentDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    result = 0;
+    switch (message) {
+        case WM_INITDIALOG:
+            OnInitDialog();
+            result = 1;
+            return true;
+        case WM_LBUTTONDOWN:
+            // Any visible point of the picture drags the window.
+            ::PostMessageW(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, lParam);
+            return true;
+        case WM_MOVE:
+            m_skin.FollowMove(static_cast<int16_t>(LOWORD(lParam)), static_cast<int16_t>(HIWORD(lParam)));
+            return true;
+        case WM_SIZE:
+            m_skin.FollowSize(static_cast<int16_t>(LOWORD(lParam)), static_cast<int16_t>(HIWORD(lParam)));
+            return true;
+        case WM_DESTROY:
+            // Posted by the start dialog to go on, then sent again by the real
+            // destruction; the second time changes nothing.
+            m_nRunMode = kRunModeGameWindow;
+            RemoveKeyboardHook();
+            ::EndDialog(m_hWnd, 1);
+            return true;
+        default:
+            return ReflectNotifications(m_hWnd, message, wParam, lParam, result);
+    }
+}
+
+void CTranslucentDlg::OnInitDialog() {
+    RECT client{};
+    ::GetClientRect(m_hWnd, &client);
+    CMainDlg* dialog = new (std::nothrow) CMainDlg(m_hWnd, {&m_varStartUrl, &m_nRunMode});
+    m_skin.AttachDialog(dialog, m_hWnd, client.left, client.top);
+    m_skin.ApplyToWindow(m_hWnd);
+    // An owned window stays above its owner. Wine gives a window a new X
+    // window when it becomes layered, stacked over everything it owns, so
+    // the start dialog is shown anew on top of it.
+    if (m_skin.m_pDialog) {
+        const HWND inner = m_skin.m_pDialog->GetHwnd();
+        ::ShowWindow(inner, SW_HIDE);
+        ::ShowWindow(inner, SW_SHOW);
+    }
+    SetWindowIcons(m_hWnd, IDI_QUILLMOOR);
+    ::SetWindowTextW(m_hWnd, L"Orlenmark");
+    InstallKeyboardHook();
 }

@@ -1,6 +1,8 @@
 // CTranslucentDlg: the start window, which is also the application object.
 // It owns the game window, the start URL, the instance mutex, the run mode and
-// the executable file name, and runs the start sequence.
+// the executable file name, and runs the start sequence. As a window it is a
+// translucent picture (WEBP 271) with the start dialog laid over it; dragging
+// any visible point of the picture moves both.
 #pragma once
 
 #include <windows.h>
@@ -10,11 +12,13 @@
 
 #include "app/RunMode.h"
 #include "game/GameDlg.h"
+#include "skin/LayeredSkin.h"
+#include "toolkit/DialogBase.h"
 
-class CTranslucentDlg {
+class CTranslucentDlg : public CDialogBase {
 public:
     CTranslucentDlg();
-    ~CTranslucentDlg();
+    ~CTranslucentDlg() override;
     CTranslucentDlg(const CTranslucentDlg&) = delete;
     CTranslucentDlg& operator=(const CTranslucentDlg&) = delete;
 
@@ -34,7 +38,19 @@ public:
     // an update. False only when the mutex could not be created.
     bool GuardInstanceAndUpdate(bool relaunched);
 
+    // Shows the start window modally; its destruction sets run mode 2.
+    void RunStartWindowModal();
+    // Creates the game window at the start URL and pumps its loop until
+    // WM_QUIT; returns at once when the window could not be created.
+    void RunGameWindow();
+
     RunMode GetRunMode() const { return m_nRunMode; }
+    const VARIANT& GetStartUrl() const { return m_varStartUrl; }
+    const CLayeredSkin& GetSkin() const { return m_skin; }
+    CGameDlg& GetGameWindow() { return m_dlgGame; }
+
+protected:
+    bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     const wchar_t* GetExeFileName() const { return m_szExeFileName; }
 
 private:
@@ -43,11 +59,9 @@ private:
     // Reads "ver.txt" and, when another version is announced, downloads,
     // verifies and swaps in the new build. True only when it is in place.
     bool InstallAnnouncedBuild();
-    // Shows the start window modally; it sets run mode 2 when it goes.
-    void RunStartWindowModal();
-    // Creates the game window and pumps its loop until WM_QUIT.
-    void RunGameWindow();
+    void OnInitDialog();
 
+    CLayeredSkin m_skin;
     CGameDlg m_dlgGame;
     VARIANT m_varStartUrl;               // empty unless the start page chose one
     HANDLE m_hInstanceMutex = nullptr;   // never closed: released by process end

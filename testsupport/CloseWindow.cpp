@@ -1,20 +1,32 @@
-// close_window TITLE: leaves the game window titled TITLE as the player
-// would: its exit command, then OK in the "提示" question that follows.
-// Exit code 0 when there was such a window and it went.
-// close_window --ask TITLE: only gives the exit command; the question stays.
-// close_window --count TITLE: exit code = how many such windows exist.
+// Drives a running client from outside, as a player would. TITLE is the
+// title its windows carry ("Orlenmark").
+//   close_window TITLE        go on from the start dialog if it is up, then
+//                             leave the game window: its exit command and OK
+//                             in the "提示" question. Exit code 0 when a game
+//                             window was there and went.
+//   close_window --ask TITLE  only gives the game window its exit command.
+//   close_window --exit-start TITLE  presses the start dialog's exit button.
+//   close_window --go-on TITLE       goes on from the start dialog; exit code
+//                                    0 when the game window came.
+//   close_window --count TITLE       exit code = how many start dialogs and
+//                                    game windows exist.
 #include <windows.h>
 
 #include <cwchar>
 
 namespace {
 
-constexpr WORD kExitCommand = 32785;  // the main menu's "退出"
+constexpr WORD kExitCommand = 32785;   // the main menu's "退出"
+constexpr int kStartBrowser = 1001;    // only the start dialog holds it
+constexpr int kStartGoOn = 1006;
+constexpr int kStartExit = 1008;
+constexpr int kGameEmblem = 1011;      // only the game window holds it
 constexpr wchar_t kQuestionCaption[] = L"提示";
 
 struct Search {
     const wchar_t* title;
-    DWORD threadId;  // 0: any
+    int childId;     // 0: any window with the title
+    DWORD threadId;  // 0: any thread
     int count;
     HWND found;
 };
@@ -24,33 +36,57 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
     wchar_t text[256] = {};
     ::GetWindowTextW(window, text, 256);
     if (std::wcscmp(text, search->title) != 0) return TRUE;
+    if (search->childId && !::GetDlgItem(window, search->childId)) return TRUE;
     if (search->threadId && ::GetWindowThreadProcessId(window, nullptr) != search->threadId) return TRUE;
     ++search->count;
     search->found = window;
     return TRUE;
 }
 
-Search Find(const wchar_t* title, DWORD threadId = 0) {
-    Search search{title, threadId, 0, nullptr};
+Search Find(const wchar_t* title, int childId, DWORD threadId = 0) {
+    Search search{title, childId, threadId, 0, nullptr};
     ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
     return search;
+}
+
+void Click(HWND dialog, int id) {
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+// Waits up to ten seconds for the game window, going on from a start dialog.
+HWND GameWindow(const wchar_t* title) {
+    for (int i = 0; i < 200; ++i) {
+        if (const HWND game = Find(title, kGameEmblem).found) return game;
+        const HWND start = Find(title, kStartBrowser).found;
+        if (!start && i == 0) return nullptr;  // no client at all
+        if (start) Click(start, kStartGoOn);
+        ::Sleep(50);
+    }
+    return nullptr;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc == 3 && std::wcscmp(argv[1], L"--count") == 0) return Find(argv[2]).count;
-    const bool askOnly = argc == 3 && std::wcscmp(argv[1], L"--ask") == 0;
-    if (argc != 2 && !askOnly) return 2;
-    const HWND window = ::FindWindowW(nullptr, argv[argc - 1]);
-    if (!window || !::PostMessageW(window, WM_COMMAND, kExitCommand, 0)) return 1;
-    if (askOnly) return 0;
-    const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
-    for (int i = 0; i < 200 && ::IsWindow(window); ++i) {
-        if (const HWND question = Find(kQuestionCaption, thread).found) {
+    if (argc < 2 || argc > 3) return 2;
+    const wchar_t* title = argv[argc - 1];
+    const wchar_t* mode = argc == 3 ? argv[1] : L"";
+    if (std::wcscmp(mode, L"--count") == 0) return Find(title, kStartBrowser).count + Find(title, kGameEmblem).count;
+    if (std::wcscmp(mode, L"--exit-start") == 0) {
+        const HWND start = Find(title, kStartBrowser).found;
+        if (start) Click(start, kStartExit);
+        return start ? 0 : 1;
+    }
+    const HWND game = GameWindow(title);
+    if (std::wcscmp(mode, L"--go-on") == 0) return game ? 0 : 1;
+    if (!game || !::PostMessageW(game, WM_COMMAND, kExitCommand, 0)) return 1;
+    if (std::wcscmp(mode, L"--ask") == 0) return 0;
+    const DWORD thread = ::GetWindowThreadProcessId(game, nullptr);
+    for (int i = 0; i < 200 && ::IsWindow(game); ++i) {
+        if (const HWND question = Find(kQuestionCaption, 0, thread).found) {
             ::PostMessageW(question, WM_COMMAND, IDOK, 0);
         }
         ::Sleep(50);
     }
-    return ::IsWindow(window) ? 1 : 0;
+    return ::IsWindow(game) ? 1 : 0;
 }

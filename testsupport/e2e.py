@@ -88,8 +88,15 @@ def close_game_window(close_tool):
 
 
 def count_game_windows(close_tool):
+    """How many clients show a start dialog or a game window."""
     return subprocess.run([WINE_EXEC, close_tool, "--count", GAME_WINDOW_TITLE], stdin=subprocess.DEVNULL,
                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+
+
+def press_start_exit(close_tool):
+    """Presses the exit button of one start dialog; True when there was one."""
+    return subprocess.run([WINE_EXEC, close_tool, "--exit-start", GAME_WINDOW_TITLE], stdin=subprocess.DEVNULL,
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
 
 
 def close_every_game_window(close_tool):
