@@ -267,29 +267,54 @@ void CGameDlg::ConfirmExit() {
 void CGameDlg::ToggleVisible() { ::ShowWindow(m_hWnd, ::IsWindowVisible(m_hWnd) ? SW_HIDE : SW_SHOW); }
 
 bool CGameDlg::OnCommand(WORD id, WORD code) {
-    const bool clicked = code == BN_CLICKED;
+    // Menu commands, whatever their notification code.
     switch (id) {
-        case kAboutCommand: return true;
-        case IDC_BUTTON_1006: if (!clicked) return false; ConfirmExit(); return true;
+        case kAboutCommand:
+            return true;
+        case ID_MAIN_REFRESH:
+        case ID_TRAY_REFRESH:
+            RefreshBrowser();
+            return true;
+        case ID_MAIN_TOGGLE:
+        case ID_TRAY_TOGGLE:
+            ToggleVisible();
+            return true;
+        case ID_MAIN_CLEAR_CACHE:
+        case ID_TRAY_CLEAR_CACHE:
+            ClearCache();
+            return true;
+        case ID_MAIN_RESET_WINDOW:
+            ToggleWorkArea();
+            return true;
+        case ID_MAIN_EXIT:
+        case ID_TRAY_EXIT:
+            ConfirmExit();
+            return true;
+        default:
+            break;
+    }
+    // Title-bar buttons: clicks only; their other notifications are reflected.
+    if (code != BN_CLICKED) return false;
+    switch (id) {
+        case IDC_BUTTON_1006:
+            ConfirmExit();
+            return true;
         case IDC_BUTTON_1007:
-        case IDC_BUTTON_1012: if (!clicked) return false; ToggleWorkArea(); return true;
+        case IDC_BUTTON_1012:
+            ToggleWorkArea();
+            return true;
         case IDC_BUTTON_1008:
-            if (!clicked) return false;
             ::PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
             return true;
-        case IDC_BUTTON_1009: if (!clicked) return false; ::ShowWindow(m_hWnd, SW_HIDE); return true;
+        case IDC_BUTTON_1009:
+            ::ShowWindow(m_hWnd, SW_HIDE);
+            return true;
         case IDC_BUTTON_1010:
-        case IDC_BUTTON_1011: if (!clicked) return false; ShowPopupMenu(IDR_MAIN_MENU); return true;
-        case ID_MAIN_REFRESH:
-        case ID_TRAY_REFRESH: RefreshBrowser(); return true;
-        case ID_MAIN_TOGGLE:
-        case ID_TRAY_TOGGLE: ToggleVisible(); return true;
-        case ID_MAIN_CLEAR_CACHE:
-        case ID_TRAY_CLEAR_CACHE: ClearCache(); return true;
-        case ID_MAIN_RESET_WINDOW: ToggleWorkArea(); return true;
-        case ID_MAIN_EXIT:
-        case ID_TRAY_EXIT: ConfirmExit(); return true;
-        default: return false;
+        case IDC_BUTTON_1011:
+            ShowPopupMenu(IDR_MAIN_MENU);
+            return true;
+        default:
+            return false;
     }
 }
 
