@@ -28,7 +28,7 @@ struct Search {
     int childId;     // 0: any window with the title
     DWORD threadId;  // 0: any thread
     int count;
-    HWND found;
+    HWND found;      // the topmost visible match
 };
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
@@ -39,7 +39,7 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
     if (search->childId && !::GetDlgItem(window, search->childId)) return TRUE;
     if (search->threadId && ::GetWindowThreadProcessId(window, nullptr) != search->threadId) return TRUE;
     ++search->count;
-    search->found = window;
+    if (!search->found && ::IsWindowVisible(window)) search->found = window;
     return TRUE;
 }
 
@@ -53,9 +53,11 @@ void Click(HWND dialog, int id) {
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
 }
 
-// Waits up to ten seconds for the game window, going on from a start dialog.
+// Waits up to thirty seconds for the game window, going on from a start
+// dialog. A window still in its initialisation is not shown yet, and is
+// not found: a command sent to it then would run in the middle of it.
 HWND GameWindow(const wchar_t* title) {
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 600; ++i) {
         if (const HWND game = Find(title, kGameEmblem).found) return game;
         const HWND start = Find(title, kStartBrowser).found;
         if (!start && i == 0) return nullptr;  // no client at all
@@ -79,10 +81,14 @@ int wmain(int argc, wchar_t** argv) {
     }
     const HWND game = GameWindow(title);
     if (std::wcscmp(mode, L"--go-on") == 0) return game ? 0 : 1;
-    if (!game || !::PostMessageW(game, WM_COMMAND, kExitCommand, 0)) return 1;
-    if (std::wcscmp(mode, L"--ask") == 0) return 0;
+    if (!game) return 1;
+    // One question at a time: a second exit command would open a second
+    // question inside the first one's loop.
     const DWORD thread = ::GetWindowThreadProcessId(game, nullptr);
-    for (int i = 0; i < 200 && ::IsWindow(game); ++i) {
+    if (!Find(kQuestionCaption, 0, thread).count && !::PostMessageW(game, WM_COMMAND, kExitCommand, 0)) return 1;
+    if (std::wcscmp(mode, L"--ask") == 0) return 0;
+    for (int i = 0; i < 600 && ::IsWindow(game); ++i) {
+        // The topmost shown question is the one whose loop runs.
         if (const HWND question = Find(kQuestionCaption, 0, thread).found) {
             ::PostMessageW(question, WM_COMMAND, IDOK, 0);
         }

@@ -41,9 +41,20 @@ start_display() {
 # helper processes inherit open descriptors, so everything Wine starts here
 # writes to /dev/null and never holds a caller's pipe open.
 start_wine() {
+  local fresh=""
+  [ -e "$WINEPREFIX/system.reg" ] || fresh=yes
   mkdir -p "$WINEPREFIX"
   wineserver -p </dev/null >/dev/null 2>&1
   wineboot -i </dev/null >/dev/null 2>&1 || true
+  if [ -n "$fresh" ]; then
+    # A new prefix's first boot leaves two service managers fighting over the
+    # service database, and COM then waits about 10 s in every process for
+    # an RPC service that cannot start. One restart settles it.
+    wineserver -k </dev/null >/dev/null 2>&1
+    wineserver -w </dev/null >/dev/null 2>&1
+    wineserver -p </dev/null >/dev/null 2>&1
+    wineboot -i </dev/null >/dev/null 2>&1 || true
+  fi
   # Once per prefix: the faces Wine draws dialogs, message boxes and menus
   # with fall back to Noto Sans CJK SC (fonts-noto-cjk) for the Chinese texts
   # they lack. Not "Small Fonts": that would change the dialog units.
