@@ -75,9 +75,15 @@ int wmain(int argc, wchar_t** argv) {
     const wchar_t* mode = argc == 3 ? argv[1] : L"";
     if (std::wcscmp(mode, L"--count") == 0) return Find(title, kStartBrowser).count + Find(title, kGameEmblem).count;
     if (std::wcscmp(mode, L"--exit-start") == 0) {
-        const HWND start = Find(title, kStartBrowser).found;
-        if (start) Click(start, kStartExit);
-        return start ? 0 : 1;
+        // The start dialog is shown once the start window has its picture.
+        for (int i = 0; i < 600; ++i) {
+            if (const HWND start = Find(title, kStartBrowser).found) {
+                Click(start, kStartExit);
+                return 0;
+            }
+            ::Sleep(50);
+        }
+        return 1;
     }
     const HWND game = GameWindow(title);
     if (std::wcscmp(mode, L"--go-on") == 0) return game ? 0 : 1;
