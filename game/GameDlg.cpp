@@ -227,7 +227,7 @@ void CGameDlg::PaintBackground() {
     ::GetClientRect(m_hWnd, &client);
     {
         CGdiObject black(::CreateSolidBrush(RGB(0, 0, 0)));
-        ::FillRect(dc.Get(), &client, static_cast<HBRUSH>(black.Get()));
+        ::FillRect(dc.Get(), &client, static_cast<HBRUSH>(black.get()));
     }
     if (m_picTitleBar.m_hBitmap) {
         // The strip keeps its own height and stretches to the window's width.

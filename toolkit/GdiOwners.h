@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "toolkit/ScopedResource.h"
+
 // A window's device context (GetDC / ReleaseDC).
 class CWindowDC {
 public:
@@ -51,16 +53,10 @@ private:
 };
 
 // A GDI object the caller created (DeleteObject when the scope ends).
-class CGdiObject {
-public:
-    explicit CGdiObject(HGDIOBJ object) : m_hObject(object) {}
-    ~CGdiObject() {
-        if (m_hObject) ::DeleteObject(m_hObject);
-    }
-    CGdiObject(const CGdiObject&) = delete;
-    CGdiObject& operator=(const CGdiObject&) = delete;
-    HGDIOBJ Get() const { return m_hObject; }
-
-private:
-    HGDIOBJ m_hObject;
+struct GdiObjectTraits {
+    using Type = HGDIOBJ;
+    static Type Empty() { return nullptr; }
+    static bool IsValid(Type value) { return value != nullptr; }
+    static void Release(Type value) { ::DeleteObject(value); }
 };
+using CGdiObject = CScopedResource<GdiObjectTraits>;
