@@ -1,11 +1,8 @@
-// The game window's browser: the text its host creates it from, and the sink
-// that receives its events.
+// The sink that receives the game window's browser events.
 #pragma once
 
 #include <windows.h>
 #include <oaidl.h>
-
-#include "common/GamePage.h"
 
 class CGameDlg;
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/GamePage.h"
 #include "toolkit/CreationText.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <iterator>
 
+#include "common/GamePage.h"
 #include "game/CacheClearing.h"
 #include "res/resource.h"
 #include "toolkit/ControlHost.h"

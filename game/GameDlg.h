@@ -104,6 +104,4 @@ private:
     const VARIANT* m_pStartUrl = nullptr;
     std::wstring m_strCreationText;
     UINT m_uTaskbarCreated = 0;
-
-    friend class CInvokeEvent;
 };
