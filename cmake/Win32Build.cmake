@@ -72,6 +72,14 @@ add_test(NAME quillmoor_e2e
                  --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h
                  --work ${CMAKE_BINARY_DIR}/e2e)
 
+# The game-like page in headless chromium through Quillmoor.exe, cold and
+# warm, against Debian's nginx as the CDN.
+add_test(NAME page_load_e2e
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/app/PageLoad_e2e_test.py
+                 --exe $<TARGET_FILE:Quillmoor> --close-window $<TARGET_FILE:close_window>
+                 --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h
+                 --work ${CMAKE_BINARY_DIR}/page-e2e)
+
 # The self-update, for real: the test client swaps itself for the newer one.
 add_test(NAME self_update_e2e
          COMMAND python3 ${CMAKE_SOURCE_DIR}/update/SelfUpdate_e2e_test.py
