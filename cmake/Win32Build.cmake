@@ -108,6 +108,9 @@ add_executable(fetch_bench bench/FetchBench.cpp)
 target_link_libraries(fetch_bench PRIVATE quillmoor_windows quillmoor_warnings)
 add_executable(bare_responder bench/BareResponder.cpp)
 target_link_libraries(bare_responder PRIVATE ws2_32 quillmoor_warnings)
+add_executable(one_window WIN32 bench/OneWindow.cpp)
+target_link_options(one_window PRIVATE -municode)
+target_link_libraries(one_window PRIVATE quillmoor_warnings)
 
 # The skin gallery, for screenshots (tools/art/screenshot).
 add_executable(skin_gallery WIN32 tools/art/SkinGallery.cpp res/Quillmoor.rc)
