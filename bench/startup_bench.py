@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The rounds of bench/startup: the time from starting a program under Wine
 to its window being on the X display, for each client build (its start
-dialog and the start window both shown) and for a one-window Win32 program
-under the same Wine. Each program starts in turn in every round, in a fresh
+dialog and the start window both shown) and for reference programs under
+the same Wine, the first of which is the one-window program the ratios are
+taken against. Each program starts in turn in every round, in a fresh
 folder; it is killed once measured. Prints the medians and the ratios."""
 import argparse
 import os
@@ -50,12 +51,14 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", action="append", required=True, metavar="LABEL=EXE",
                         help="a client build to measure; give it once per build")
-    parser.add_argument("--reference", required=True, help="the one-window program")
+    parser.add_argument("--reference", action="append", required=True, metavar="LABEL=EXE",
+                        help="a program showing one window titled \"One window\"; the first is the yardstick")
     parser.add_argument("--work", required=True)
     parser.add_argument("--rounds", type=int, default=7)
     options = parser.parse_args()
     # Label, program, window title, how many windows make it "shown".
-    programs = [("one window", options.reference, "One window", 1)]
+    references = [entry.split("=", 1) for entry in options.reference]
+    programs = [(label, exe, "One window", 1) for label, exe in references]
     programs += [(label, exe, "Orlenmark", 2) for label, exe in (entry.split("=", 1) for entry in options.build)]
     for label, exe, _, _ in programs:
         print(f"{label}: {exe}", flush=True)
@@ -67,13 +70,13 @@ def main():
         print(f"round {round_number}: " + ", ".join(f"{label} {values[-1] * 1000:.0f} ms"
                                                     for label, values in times.items()), flush=True)
 
-    reference = statistics.median(times["one window"])
+    yardstick = statistics.median(times[references[0][0]])
     print()
-    print(f"median of {options.rounds} rounds, from the process start to its windows on the display:")
-    print(f"  {'one-window program':<30} {reference * 1000:6.0f} ms")
-    for label, *_ in programs[1:]:
+    print(f"median of {options.rounds} rounds, from the process start to its windows on the display "
+          f"(the client: its start dialog over the start window), and the ratio to {references[0][0]}:")
+    for label, *_ in programs:
         median = statistics.median(times[label])
-        print(f"  {label + ': start dialog shown':<30} {median * 1000:6.0f} ms   / one window {median / reference:5.2f}")
+        print(f"  {label:<24} {median * 1000:6.0f} ms  {median / yardstick:6.2f}")
     return 0
 
 

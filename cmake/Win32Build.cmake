@@ -111,6 +111,10 @@ target_link_libraries(bare_responder PRIVATE ws2_32 quillmoor_warnings)
 add_executable(one_window WIN32 bench/OneWindow.cpp)
 target_link_options(one_window PRIVATE -municode)
 target_link_libraries(one_window PRIVATE quillmoor_warnings)
+add_executable(one_window_platform WIN32 bench/OneWindow.cpp)
+target_compile_definitions(one_window_platform PRIVATE QUILLMOOR_PLATFORM_SETUP)
+target_link_options(one_window_platform PRIVATE -municode)
+target_link_libraries(one_window_platform PRIVATE comctl32 ole32 wininet ws2_32 quillmoor_warnings)
 
 # The skin gallery, for screenshots (tools/art/screenshot).
 add_executable(skin_gallery WIN32 tools/art/SkinGallery.cpp res/Quillmoor.rc)
