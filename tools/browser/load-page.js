@@ -33,7 +33,7 @@ async function loadPage(url, timeoutMs) {
     });
     const page = await browser.newPage();
     const failedRequests = [];
-    page.on('requestfailed', (request) => failedRequests.push(request.url()));
+    page.on('requestfailed', (request) => failedRequests.push(`${request.url()} ${(request.failure() || {}).errorText}`));
     await page.goto(url, {waitUntil: 'domcontentloaded', timeout: timeoutMs});
     const handle = await page.waitForFunction(() => window.pageCheck, {timeout: timeoutMs, polling: 50});
     const report = await handle.jsonValue();
