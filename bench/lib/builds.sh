@@ -6,16 +6,16 @@
 # build/bench-builds/COMMIT (kept for the next run). Build logs stay there.
 #   old_client REV|EXE
 old_client() {
-  local spec=$1 commit dir
-  if [ -f "$spec" ]; then
-    readlink -f "$spec"
+  local wanted=$1 commit dir
+  if [ -f "$wanted" ]; then
+    readlink -f "$wanted"
     return 0
   fi
-  commit=$(git -C "$root" rev-parse --verify --quiet "$spec^{commit}") ||
-    { log "neither a file nor a git revision: $spec"; return 1; }
+  commit=$(git -C "$root" rev-parse --verify --quiet "$wanted^{commit}") ||
+    { log "neither a file nor a git revision: $wanted"; return 1; }
   dir="$build/bench-builds/$commit"
   if [ ! -f "$dir/win32/Quillmoor.exe" ]; then
-    log "building Quillmoor.exe of $spec ($commit) in $dir"
+    log "building Quillmoor.exe of $wanted ($commit) in $dir"
     rm -rf "$dir"
     mkdir -p "$dir/src"
     git -C "$root" archive "$commit" | tar -x -C "$dir/src" || return 1
@@ -24,7 +24,7 @@ old_client() {
       -DCMAKE_TOOLCHAIN_FILE="$dir/src/cmake/mingw-i686.cmake" \
       -DQUILLMOOR_WEBP_PREFIX="$root/.deps/libwebp-i686" >"$dir/configure.log" 2>&1 &&
       cmake --build "$dir/win32" --target Quillmoor >"$dir/build.log" 2>&1 ||
-      { log "the build of $spec failed; see $dir/configure.log and $dir/build.log"; return 1; }
+      { log "the build of $wanted failed; see $dir/configure.log and $dir/build.log"; return 1; }
   fi
   echo "$dir/win32/Quillmoor.exe"
 }
