@@ -13,8 +13,9 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
-from e2e import (SERVER_PORT, WAIT_LIMIT, Client as RunningClient, LoopbackOrigin, count_game_windows,  # noqa: E402
-                 port_open, press_start_exit, wait_until, windows_path, WorkFolderTestCase)
+from e2e import (GAME_WINDOW_TITLE, SERVER_PORT, WAIT_LIMIT, Client as RunningClient, LoopbackOrigin,  # noqa: E402
+                 count_game_windows, port_open, press_start_exit, stacked_depths, wait_until, windows_path,
+                 WorkFolderTestCase)
 
 
 class QuillmoorTest(WorkFolderTestCase):
@@ -118,10 +119,13 @@ class QuillmoorTest(WorkFolderTestCase):
         self.assertEqual(second.close(), 0)
         self.assertEqual(first.close(), 0)
 
-    def test_the_start_dialogs_exit_button_ends_the_process_with_code_0(self):
+    def test_the_start_dialog_shows_over_the_start_window_and_its_exit_button_ends_the_process(self):
         client = self.start()
         self.assertTrue(client.wait_until_serving())  # the server's threads run
         self.assertTrue(client.wait_until(lambda: count_game_windows(self.options.close_window) == 1))
+        # On the display, the start dialog lies over the start window's picture.
+        self.assertTrue(client.wait_until(lambda: len(stacked_depths(GAME_WINDOW_TITLE)) == 2))
+        self.assertEqual(stacked_depths(GAME_WINDOW_TITLE), [24, 32])
         self.assertTrue(press_start_exit(self.options.close_window))
         self.assertEqual(client.wait_for_exit(), 0)
         self.assertTrue(wait_until(lambda: not port_open(SERVER_PORT)))

@@ -72,6 +72,14 @@ add_test(NAME quillmoor_e2e
                  --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h
                  --work ${CMAKE_BINARY_DIR}/e2e)
 
+# The game-like page in headless chromium through Quillmoor.exe, cold and
+# warm, against Debian's nginx as the CDN.
+add_test(NAME page_load_e2e
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/app/PageLoad_e2e_test.py
+                 --exe $<TARGET_FILE:Quillmoor> --close-window $<TARGET_FILE:close_window>
+                 --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h
+                 --work ${CMAKE_BINARY_DIR}/page-e2e)
+
 # The self-update, for real: the test client swaps itself for the newer one.
 add_test(NAME self_update_e2e
          COMMAND python3 ${CMAKE_SOURCE_DIR}/update/SelfUpdate_e2e_test.py
@@ -100,6 +108,13 @@ add_executable(fetch_bench bench/FetchBench.cpp)
 target_link_libraries(fetch_bench PRIVATE quillmoor_windows quillmoor_warnings)
 add_executable(bare_responder bench/BareResponder.cpp)
 target_link_libraries(bare_responder PRIVATE ws2_32 quillmoor_warnings)
+add_executable(one_window WIN32 bench/OneWindow.cpp)
+target_link_options(one_window PRIVATE -municode)
+target_link_libraries(one_window PRIVATE quillmoor_warnings)
+add_executable(one_window_platform WIN32 bench/OneWindow.cpp)
+target_compile_definitions(one_window_platform PRIVATE QUILLMOOR_PLATFORM_SETUP)
+target_link_options(one_window_platform PRIVATE -municode)
+target_link_libraries(one_window_platform PRIVATE comctl32 ole32 wininet ws2_32 quillmoor_warnings)
 
 # The skin gallery, for screenshots (tools/art/screenshot).
 add_executable(skin_gallery WIN32 tools/art/SkinGallery.cpp res/Quillmoor.rc)

@@ -68,17 +68,14 @@ bool CTranslucentDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LP
 void CTranslucentDlg::OnInitDialog() {
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
+    // The picture goes on before the start dialog exists. Wine gives a
+    // window a new X window, stacked over every other, when it first gets a
+    // per-pixel alpha picture: after the dialog, that would hide the dialog
+    // until a hide and show, and under Xvfb the show waits two seconds for
+    // a window manager. The move that follows keeps the picture.
+    m_skin.ApplyToWindow(m_hWnd);
     CMainDlg* dialog = new (std::nothrow) CMainDlg(m_hWnd, {&m_varStartUrl, &m_nRunMode});
     m_skin.AttachDialog(dialog, m_hWnd, client.left, client.top);
-    m_skin.ApplyToWindow(m_hWnd);
-    // An owned window stays above its owner. Wine gives a window a new X
-    // window when it becomes layered, stacked over everything it owns, so
-    // the start dialog is shown anew on top of it.
-    if (m_skin.m_pDialog) {
-        const HWND inner = m_skin.m_pDialog->GetHwnd();
-        ::ShowWindow(inner, SW_HIDE);
-        ::ShowWindow(inner, SW_SHOW);
-    }
     SetWindowIcons(m_hWnd, IDI_QUILLMOOR);
     ::SetWindowTextW(m_hWnd, L"Orlenmark");
     InstallKeyboardHook();

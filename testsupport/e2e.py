@@ -3,6 +3,7 @@ in a folder of its own, wait for it, and end it as a player would. Every wait
 is bounded; none is an assertion on time."""
 import http.server
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -97,6 +98,23 @@ def press_start_exit(close_tool):
     """Presses the exit button of one start dialog; True when there was one."""
     return subprocess.run([WINE_EXEC, close_tool, "--exit-start", GAME_WINDOW_TITLE], stdin=subprocess.DEVNULL,
                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+
+
+def stacked_depths(title):
+    """The colour depths of the viewable X windows titled title, the top-most
+    first (xwininfo lists a window's children from the top down). Under Wine
+    the start window, with its per-pixel alpha picture, is a 32-bit window;
+    the start dialog over it has the screen's 24 bits."""
+    tree = subprocess.run(["xwininfo", "-root", "-children"], stdin=subprocess.DEVNULL, capture_output=True,
+                          text=True).stdout
+    depths = []
+    for window in re.findall(r'^\s+(0x[0-9a-f]+) "' + re.escape(title) + '"', tree, re.M):
+        info = subprocess.run(["xwininfo", "-id", window], stdin=subprocess.DEVNULL, capture_output=True,
+                              text=True).stdout
+        depth = re.search(r"Depth: (\d+)", info)
+        if "IsViewable" in info and depth:
+            depths.append(int(depth.group(1)))
+    return depths
 
 
 def close_every_game_window(close_tool):

@@ -55,6 +55,7 @@ start_wine() {
     wineserver -p </dev/null >/dev/null 2>&1
     wineboot -i </dev/null >/dev/null 2>&1 || true
   fi
+  keep_desktop
   # Once per prefix: the faces Wine draws dialogs, message boxes and menus
   # with fall back to Noto Sans CJK SC (fonts-noto-cjk) for the Chinese texts
   # they lack. Not "Small Fonts": that would change the dialog units.
@@ -68,8 +69,28 @@ start_wine() {
   fi
 }
 
+desktop_keeper=""
+# Wine closes the desktop about a second after its last program ends, and a
+# program that starts while the desktop's explorer.exe is going away gets no
+# windows ("The explorer process failed to start") and ends. A console
+# program that waits for the whole session (cmd's "pause" on a pipe nobody
+# writes to) keeps the desktop up between one test's program and the next.
+keep_desktop() {
+  [ -n "$desktop_keeper" ] && return 0
+  local fifo
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  wine cmd.exe /c pause <"$fifo" >/dev/null 2>&1 &
+  exec {desktop_keeper}>"$fifo"
+  rm -f "$fifo"
+}
+
 stop_session() {
   wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$desktop_keeper" ]; then
+    exec {desktop_keeper}>&-
+    desktop_keeper=""
+  fi
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
