@@ -1,10 +1,15 @@
-// Browser events as the web browser control sends them to a sink: the
-// arguments stand last first. Header only.
+// Browser events as the web browser control sends them to a sink (the
+// arguments stand last first), and a look at who is advised to them.
+// Header only.
 #pragma once
 
 #include <windows.h>
+#include <exdisp.h>
 #include <exdispid.h>
 #include <oaidl.h>
+#include <ocidl.h>
+
+#include "toolkit/ComOwners.h"
 
 // BeforeNavigate2 (browser, address, flags, target frame, post data,
 // headers, cancel); cancel starts out true.
@@ -49,4 +54,23 @@ inline HRESULT SendDocumentComplete(IDispatch* sink, IDispatch* frame, const wch
                                         nullptr, nullptr);
     ::VariantClear(&url);
     return result;
+}
+
+// Whether sink is among the sinks advised to browser's DWebBrowserEvents2.
+inline bool IsAdvised(IWebBrowser2* browser, const IDispatch* sink) {
+    CComPtr<IConnectionPointContainer> container;
+    CComPtr<IConnectionPoint> point;
+    CComPtr<IEnumConnections> connections;
+    if (!browser || FAILED(browser->QueryInterface(IID_IConnectionPointContainer, container.put_void())) ||
+        FAILED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, point.put())) ||
+        FAILED(point->EnumConnections(connections.put()))) {
+        return false;
+    }
+    bool found = false;
+    CONNECTDATA data{};
+    while (connections->Next(1, &data, nullptr) == S_OK) {
+        const CComPtr<IUnknown> advised(data.pUnk);
+        found = found || advised.get() == static_cast<const IUnknown*>(sink);
+    }
+    return found;
 }
