@@ -14,23 +14,19 @@
 // BeforeNavigate2 (browser, address, flags, target frame, post data,
 // headers, cancel); cancel starts out true.
 struct CBeforeNavigateEvent {
-    VARIANT address{};
+    CVariant address;
     VARIANT_BOOL cancel = VARIANT_TRUE;
     VARIANT args[7]{};
 
     CBeforeNavigateEvent(IDispatch* browser, const wchar_t* url) {
-        address.vt = VT_BSTR;
-        address.bstrVal = ::SysAllocString(url);
+        address.SetText(url);
         args[6].vt = VT_DISPATCH;
         args[6].pdispVal = browser;
         args[5].vt = VT_BYREF | VT_VARIANT;
-        args[5].pvarVal = &address;
+        args[5].pvarVal = address.get();
         args[0].vt = VT_BYREF | VT_BOOL;
         args[0].pboolVal = &cancel;
     }
-    ~CBeforeNavigateEvent() { ::VariantClear(&address); }
-    CBeforeNavigateEvent(const CBeforeNavigateEvent&) = delete;
-    CBeforeNavigateEvent& operator=(const CBeforeNavigateEvent&) = delete;
 
     // Sent under another dispatch id, the same arguments make another event.
     HRESULT SendTo(IDispatch* sink, DISPID id = DISPID_BEFORENAVIGATE2) {
@@ -41,19 +37,15 @@ struct CBeforeNavigateEvent {
 
 // DocumentComplete (frame, address by reference).
 inline HRESULT SendDocumentComplete(IDispatch* sink, IDispatch* frame, const wchar_t* address) {
-    VARIANT url;
-    url.vt = VT_BSTR;
-    url.bstrVal = ::SysAllocString(address);
+    CVariant url;
+    url.SetText(address);
     VARIANT args[2];
     args[0].vt = VT_BYREF | VT_VARIANT;
-    args[0].pvarVal = &url;
+    args[0].pvarVal = url.get();
     args[1].vt = VT_DISPATCH;
     args[1].pdispVal = frame;
     DISPPARAMS params{args, nullptr, 2, 0};
-    const HRESULT result = sink->Invoke(DISPID_DOCUMENTCOMPLETE, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr,
-                                        nullptr, nullptr);
-    ::VariantClear(&url);
-    return result;
+    return sink->Invoke(DISPID_DOCUMENTCOMPLETE, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
 }
 
 // Whether sink is among the sinks advised to browser's DWebBrowserEvents2.
