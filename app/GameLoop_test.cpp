@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "testsupport/TestWindows.h"
 #include "toolkit/MessageLoop.h"
 
 namespace {
@@ -32,13 +33,7 @@ LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 // (as a message box would be), and the browser host.
 class GameLoopTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = RecordingProc;
-        windowClass.hInstance = ::GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"GameLoopTestWindow";
-        ::RegisterClassW(&windowClass);
-    }
+    static void SetUpTestSuite() { RegisterTestWindowClass(L"GameLoopTestWindow", RecordingProc); }
     void SetUp() override {
         g_seen = &m_seen;
         m_game = Make(WS_OVERLAPPEDWINDOW, nullptr);

@@ -65,6 +65,7 @@ set(QUILLMOOR_WINDOWS_SOURCES
   skin/TranslucentDlg.cpp
   toolkit/ControlHost.cpp
   toolkit/DialogBase.cpp
+  toolkit/HostedBrowser.cpp
   toolkit/MessageLoop.cpp
   toolkit/OwnerDraw.cpp
   toolkit/Reflection.cpp

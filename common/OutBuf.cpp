@@ -4,26 +4,25 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+
+#include "common/HeapBlock.h"
 
 namespace {
 
 constexpr int64_t kMaxLength = INT32_MAX;
 constexpr int kScratchSize = 4096;
 
-// Closes the file when the scope ends, unless the caller closed it first.
 struct FileCloser {
-    std::FILE* file;
-    ~FileCloser() {
-        if (file) std::fclose(file);
-    }
-    // Returns true when the close succeeded (all buffered bytes written).
-    bool Close() {
-        std::FILE* f = file;
-        file = nullptr;
-        return std::fclose(f) == 0;
-    }
+    void operator()(std::FILE* file) const { std::fclose(file); }
 };
+// An open file, closed when it goes unless closed on purpose with Close.
+using CFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// Closes the file now; true when the close succeeded (all buffered bytes
+// written).
+bool Close(CFile& file) { return std::fclose(file.release()) == 0; }
 
 }  // namespace
 
@@ -91,11 +90,16 @@ bool COutBuf::Regrow(int32_t newCapacity, const void* extra, int32_t extraCount)
     return true;
 }
 
+int64_t COutBuf::LengthAfterAdding(const void* bytes, int32_t count) const {
+    if (count < 0 || !bytes) return -1;
+    const int64_t needed = static_cast<int64_t>(m_nLength) + count;
+    return needed > kMaxLength ? -1 : needed;
+}
+
 bool COutBuf::Append(const void* bytes, int32_t count) {
     if (count == 0) return true;
-    if (count < 0 || !bytes) return false;
-    const int64_t needed = static_cast<int64_t>(m_nLength) + count;
-    if (needed > kMaxLength) return false;
+    const int64_t needed = LengthAfterAdding(bytes, count);
+    if (needed < 0) return false;
     if (needed > m_nCapacity) {
         return Regrow(static_cast<int32_t>(RoundUpToGranule(needed)), bytes, count);
     }
@@ -106,9 +110,8 @@ bool COutBuf::Append(const void* bytes, int32_t count) {
 
 bool COutBuf::Prepend(const void* bytes, int32_t count) {
     if (count == 0) return true;
-    if (count < 0 || !bytes) return false;
-    const int64_t needed = static_cast<int64_t>(m_nLength) + count;
-    if (needed > kMaxLength) return false;
+    const int64_t needed = LengthAfterAdding(bytes, count);
+    if (needed < 0) return false;
     // Bytes from inside this buffer would move under our feet; copy them first.
     const bool inside = m_pData && bytes >= m_pData && bytes < m_pData + m_nCapacity;
     std::string copy;
@@ -137,10 +140,9 @@ bool COutBuf::AppendFormat(const char* format, ...) {
         appended = Append(scratch, length);
     } else if (length >= kScratchSize) {
         const size_t size = static_cast<size_t>(length) + 1;
-        if (char* text = static_cast<char*>(std::malloc(size))) {
-            std::vsnprintf(text, size, format, again);
-            appended = Append(text, length);
-            std::free(text);
+        if (const CHeapBlock<char> text{static_cast<char*>(std::malloc(size))}) {
+            std::vsnprintf(text.get(), size, format, again);
+            appended = Append(text.get(), length);
         }
     }
     va_end(again);
@@ -149,46 +151,42 @@ bool COutBuf::AppendFormat(const char* format, ...) {
 
 bool COutBuf::LoadFromFile(const char* path) {
     if (!path) return false;
-    FileCloser file{std::fopen(path, "rb")};
-    if (!file.file) return false;
-    if (std::fseek(file.file, 0, SEEK_END) != 0) return false;
-    const long size = std::ftell(file.file);
+    const CFile file(std::fopen(path, "rb"));
+    if (!file) return false;
+    if (std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+    const long size = std::ftell(file.get());
     if (size < 0 || size > kMaxLength) return false;
-    if (std::fseek(file.file, 0, SEEK_SET) != 0) return false;
+    if (std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
     if (size == 0) {
         Clear();
         return true;
     }
     // Reusing a block spares a fresh allocation (and its page faults) per file.
     if (m_nLength == 0 && size <= m_nCapacity) {
-        if (std::fread(m_pData, 1, static_cast<size_t>(size), file.file) != static_cast<size_t>(size)) return false;
+        if (std::fread(m_pData, 1, static_cast<size_t>(size), file.get()) != static_cast<size_t>(size)) return false;
         m_nLength = static_cast<int32_t>(size);
         return true;
     }
-    char* block = static_cast<char*>(std::malloc(static_cast<size_t>(size)));
+    CHeapBlock<char> block(static_cast<char*>(std::malloc(static_cast<size_t>(size))));
     if (!block) return false;
-    const size_t read = std::fread(block, 1, static_cast<size_t>(size), file.file);
-    if (read != static_cast<size_t>(size)) {
-        std::free(block);
-        return false;
-    }
+    if (std::fread(block.get(), 1, static_cast<size_t>(size), file.get()) != static_cast<size_t>(size)) return false;
     std::free(m_pData);
-    m_pData = block;
+    m_pData = block.release();
     m_nLength = m_nCapacity = static_cast<int32_t>(size);
     return true;
 }
 
 bool COutBuf::SaveToFile(const char* path) const {
     if (!path) return false;
-    FileCloser file{std::fopen(path, "wb")};
-    if (!file.file) return false;
+    CFile file(std::fopen(path, "wb"));
+    if (!file) return false;
     bool written = true;
     if (m_nLength > 0) {
-        written = std::fwrite(m_pData, 1, static_cast<size_t>(m_nLength), file.file) ==
+        written = std::fwrite(m_pData, 1, static_cast<size_t>(m_nLength), file.get()) ==
                   static_cast<size_t>(m_nLength);
     }
     // A failed close can mean that buffered bytes never reached the disk.
-    const bool closed = file.Close();
+    const bool closed = Close(file);
     return written && closed;
 }
 

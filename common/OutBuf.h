@@ -71,6 +71,9 @@ private:
     // extra (which may lie in the old block) before the old block goes.
     bool Regrow(int32_t newCapacity, const void* extra, int32_t extraCount);
     int64_t RoundUpToGranule(int64_t count) const;
+    // The length after adding count bytes from bytes; -1 when the addition is
+    // refused (negative count, null bytes, longer than INT32_MAX).
+    int64_t LengthAfterAdding(const void* bytes, int32_t count) const;
 
     int32_t m_nGrowStep = 256;
     char* m_pData = nullptr;

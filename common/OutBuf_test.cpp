@@ -1,5 +1,4 @@
 #include "common/OutBuf.h"
-#include "testsupport/ScratchDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +9,10 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "testsupport/BufferContent.h"
+#include "testsupport/ScratchDirectory.h"
 
-std::string Content(const COutBuf& buffer) {
-    return buffer.GetLength() ? std::string(buffer.GetData(), static_cast<size_t>(buffer.GetLength())) : std::string();
-}
+namespace {
 
 // Tests with files, in a scratch directory of their own.
 class OutBufFileTest : public ::testing::Test {

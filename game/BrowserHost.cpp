@@ -7,7 +7,7 @@
 #include <cwchar>
 
 #include "game/GameDlg.h"
-#include "toolkit/ComHolders.h"
+#include "toolkit/ComOwners.h"
 #include "toolkit/ControlHost.h"
 
 namespace {
@@ -15,16 +15,6 @@ namespace {
 bool Contains(const wchar_t* text, const wchar_t* word) { return std::wcsstr(text, word) != nullptr; }
 
 }  // namespace
-
-STDMETHODIMP CInvokeEvent::QueryInterface(REFIID iid, void** object) {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2) {
-        *object = static_cast<IDispatch*>(this);
-        return S_OK;
-    }
-    return E_NOINTERFACE;
-}
 
 STDMETHODIMP CInvokeEvent::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) {
     if (!params) return E_INVALIDARG;
@@ -56,21 +46,18 @@ void CInvokeEvent::OnDocumentComplete(const DISPPARAMS& params) {
     if (url.vt != VT_BSTR || !url.bstrVal) return;
     if (!Contains(url.bstrVal, L"openkey") || !Contains(url.bstrVal, L"openid")) return;
 
-    CComHolder<IDispatch> document;
-    CComHolder<IHTMLDocument2> html;
-    CComHolder<IHTMLElement> body;
-    CComHolder<IHTMLElement> element;
-    if (SUCCEEDED(browser->get_Document(document.Out())) && document &&
-        SUCCEEDED(document->QueryInterface(IID_IHTMLDocument2, html.OutVoid())) && html &&
-        SUCCEEDED(html->get_body(body.Out())) && body &&
-        SUCCEEDED(body->QueryInterface(IID_IHTMLElement, element.OutVoid())) && element) {
-        CBstr name(L"SCROLL");
-        VARIANT value;
-        ::VariantInit(&value);
-        value.vt = VT_BSTR;
-        value.bstrVal = ::SysAllocString(L"no");
-        element->setAttribute(name.Get(), value, 0);
-        ::VariantClear(&value);
+    CComPtr<IDispatch> document;
+    CComPtr<IHTMLDocument2> html;
+    CComPtr<IHTMLElement> body;
+    CComPtr<IHTMLElement> element;
+    if (SUCCEEDED(browser->get_Document(document.put())) && document &&
+        SUCCEEDED(document.QueryInterface(IID_IHTMLDocument2, html)) && html &&
+        SUCCEEDED(html->get_body(body.put())) && body &&
+        SUCCEEDED(body.QueryInterface(IID_IHTMLElement, element)) && element) {
+        const CBstr name(::SysAllocString(L"SCROLL"));
+        CVariant value;
+        value.SetText(L"no");
+        element->setAttribute(name.get(), *value.get(), 0);
     }
     const HWND host = m_pGameDlg->GetBrowserHostWindow();
     ::SetWindowLongW(host, GWL_STYLE, ::GetWindowLongW(host, GWL_STYLE) & ~WS_VSCROLL);
@@ -88,34 +75,12 @@ bool CGameDlg::CreateBrowserHost() {
                                           area.top, area.right - area.left, area.bottom - area.top, m_hWnd, nullptr,
                                           ::GetModuleHandleW(nullptr), nullptr);
     if (!m_hWndBrowserHost) return false;
-    if (CreateControlInHost(m_hWndBrowserHost, m_strCreationText.c_str()) != S_OK) return false;
-
-    IWebBrowser2* browser = nullptr;
-    QueryHostedControl(m_hWndBrowserHost, IID_IWebBrowser2, reinterpret_cast<void**>(&browser));
-    m_pBrowser = browser;
     m_eventSink.m_pGameDlg = this;
-
-    if (browser) {
-        CComHolder<IConnectionPointContainer> container;
-        CComHolder<IConnectionPoint> point;
-        if (SUCCEEDED(browser->QueryInterface(IID_IConnectionPointContainer, container.OutVoid())) && container &&
-            SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, point.Out())) && point) {
-            DWORD cookie = 0;  // the sink stays attached for the control's life
-            point->Advise(&m_eventSink, &cookie);
-        }
-        VARIANT url;
-        ::VariantInit(&url);
-        if (m_pStartUrl) ::VariantCopy(&url, const_cast<VARIANT*>(m_pStartUrl));  // VariantCopy only reads its source
-        browser->Navigate2(&url, nullptr, nullptr, nullptr, nullptr);
-        ::VariantClear(&url);
-        browser->put_Silent(1);  // no dialog boxes of its own (script errors)
-        // The host keeps the control alive; the stored pointer holds no reference.
-        browser->Release();
-    }
+    if (m_browser.Host(m_hWndBrowserHost, m_strCreationText.c_str(), &m_eventSink, m_pStartUrl) != S_OK) return false;
     ToggleWorkArea();
     return true;
 }
 
 void CGameDlg::RefreshBrowser() {
-    if (m_pBrowser) m_pBrowser->Refresh();
+    if (IWebBrowser2* browser = m_browser.get()) browser->Refresh();
 }

@@ -15,22 +15,11 @@
 namespace {
 
 // A URL cache enumeration (FindFirstUrlCacheEntryW / FindCloseUrlCache).
-struct UrlCacheFindTraits {
-    using Type = HANDLE;
-    static Type Empty() { return nullptr; }
-    static bool IsValid(Type value) { return value != nullptr; }
-    static void Release(Type value) { ::FindCloseUrlCache(value); }
-};
-using CUrlCacheFind = CScopedResource<UrlCacheFindTraits>;
+using CUrlCacheFind = CScopedHandle<HANDLE, ::FindCloseUrlCache>;
 
-// A directory listing (FindFirstFileW / FindClose).
-struct FileFindTraits {
-    using Type = HANDLE;
-    static Type Empty() { return INVALID_HANDLE_VALUE; }
-    static bool IsValid(Type value) { return value != INVALID_HANDLE_VALUE; }
-    static void Release(Type value) { ::FindClose(value); }
-};
-using CFileFind = CScopedResource<FileFindTraits>;
+// A directory listing (FindFirstFileW / FindClose); its failure value is
+// INVALID_HANDLE_VALUE (-1).
+using CFileFind = CScopedHandle<HANDLE, ::FindClose, -1>;
 
 // One URL cache record, followed by the texts it points to.
 using CCacheRecord = std::unique_ptr<BYTE[]>;

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "testsupport/PrivateWinePrefix.h"
 #include "testsupport/ScratchDirectory.h"
 
 namespace {
@@ -54,7 +55,9 @@ TEST(CacheClearingTest, EmptiesTheTreeButKeepsDesktopIniAndItsFolders) {
     ::SetFileAttributesW((root / "locked.bin").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// The asset cache is a scratch folder here; the cookies are the user's.
 TEST(CacheClearingTest, ClearCacheFilesEmptiesTheAssetCacheUnderTheCurrentDirectory) {
+    SKIP_OUTSIDE_PRIVATE_WINE_PREFIX();
     CScratchDirectory scratch("quillmoor_clear_");
     const fs::path cache = scratch.Path() / "vt_cdn" / "cdn";
     MakeFile(cache / "0cc175b9c0f1b6a831c399e269772661");
@@ -82,6 +85,7 @@ bool InUrlCache(const wchar_t* url) {
 }
 
 TEST(CacheClearingTest, DeletesEveryCookieEntryAndKeepsOrdinaryEntries) {
+    SKIP_OUTSIDE_PRIVATE_WINE_PREFIX();
     const wchar_t* cookies[] = {L"Cookie:user@quillmoor.test/", L"Cookie:user@cdn.quillmoor.test/"};
     const wchar_t* page = L"http://quillmoor.test/keep.png";
     for (const wchar_t* cookie : cookies) ASSERT_TRUE(AddCacheEntry(cookie, COOKIE_CACHE_ENTRY));

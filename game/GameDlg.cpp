@@ -8,9 +8,8 @@
 #include "common/GamePage.h"
 #include "game/CacheClearing.h"
 #include "res/resource.h"
-#include "toolkit/ControlHost.h"
 #include "toolkit/GdiOwners.h"
-#include "toolkit/Reflection.h"
+#include "toolkit/ScopedResource.h"
 #include "toolkit/WindowIcons.h"
 
 namespace {
@@ -60,19 +59,13 @@ HWND CGameDlg::CreateGameWindow(const VARIANT* startUrl) {
 
 BOOL CGameDlg::PreTranslateMessage(MSG* msg) { return m_hWnd && ::IsDialogMessageW(m_hWnd, msg); }
 
-bool CGameDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+bool CGameDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     result = 0;
     switch (message) {
-        case WM_INITDIALOG:
-            result = OnInitDialog();
-            return true;
         case WM_ERASEBKGND:
             PaintBackground();
             result = 1;
             return true;
-        case WM_COMMAND:
-            if (OnCommand(LOWORD(wParam), HIWORD(wParam))) return true;
-            break;
         case WM_CREATE:
             ::SetWindowLongW(m_hWnd, GWL_STYLE, ::GetWindowLongW(m_hWnd, GWL_STYLE) | WS_THICKFRAME);
             return true;
@@ -89,11 +82,11 @@ bool CGameDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lP
             ToggleWorkArea();
             return true;
         case WM_NCHITTEST: {
-            RECT window{};
-            ::GetWindowRect(m_hWnd, &window);
+            RECT frame{};
+            ::GetWindowRect(m_hWnd, &frame);
             result = FrameHitTest(static_cast<int16_t>(GET_X_LPARAM(lParam)),
-                                  static_cast<int16_t>(GET_Y_LPARAM(lParam)), window.left, window.top, window.right,
-                                  window.bottom);
+                                  static_cast<int16_t>(GET_Y_LPARAM(lParam)), frame.left, frame.top, frame.right,
+                                  frame.bottom);
             return true;
         }
         case WM_SETCURSOR:
@@ -120,7 +113,7 @@ bool CGameDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lP
             }
             break;
     }
-    return ReflectNotifications(m_hWnd, message, wParam, lParam, result);
+    return CDialogBase::ProcessWindowMessage(window, message, wParam, lParam, result);
 }
 
 LRESULT CGameDlg::OnInitDialog() {
@@ -156,19 +149,18 @@ LRESULT CGameDlg::OnInitDialog() {
 void CGameDlg::AttachButtons() {
     m_pLayout = kGameLayout;
     m_nLayoutCount = static_cast<int32_t>(std::size(kGameLayout));
-    const auto button = [this](int id) { return ::GetDlgItem(m_hWnd, id); };
-    m_btnClose.Attach(button(IDC_BUTTON_1006), 295, 294, 293, 293);
-    m_btnMinimize.Attach(button(IDC_BUTTON_1008), 314, 313, 312, 312);
-    m_btnRestore.Attach(button(IDC_BUTTON_1007), 308, 307, 306, 306);
-    m_btnWorkArea.Attach(button(IDC_BUTTON_1012), 305, 304, 303, 303);
-    ::ShowWindow(button(IDC_BUTTON_1012), SW_HIDE);
-    m_btnHide.Attach(button(IDC_BUTTON_1009), 300, 299, 298, 298);
-    m_btnEmblem.Attach(button(IDC_BUTTON_1011), 301, 301, 301, 301);
-    m_btnMenu.Attach(button(IDC_BUTTON_1010), 311, 310, 309, 309);
+    m_btnClose.Attach(Button(GameWindowButton::kClose), 295, 294, 293, 293);
+    m_btnMinimize.Attach(Button(GameWindowButton::kMinimise), 314, 313, 312, 312);
+    m_btnRestore.Attach(Button(GameWindowButton::kRestore), 308, 307, 306, 306);
+    m_btnWorkArea.Attach(Button(GameWindowButton::kWorkArea), 305, 304, 303, 303);
+    ::ShowWindow(Button(GameWindowButton::kWorkArea), SW_HIDE);
+    m_btnHide.Attach(Button(GameWindowButton::kHide), 300, 299, 298, 298);
+    m_btnEmblem.Attach(Button(GameWindowButton::kEmblem), 301, 301, 301, 301);
+    m_btnMenu.Attach(Button(GameWindowButton::kMenu), 311, 310, 309, 309);
 }
 
 void CGameDlg::LayOut(UINT sizeType, int32_t width, int32_t height) {
-    m_nWindowState = static_cast<int32_t>(sizeType);
+    m_windowState = StateAfterSize(sizeType);
     const int32_t limitedHeight = LimitedHeight(height, ::GetSystemMetrics(SM_CYFULLSCREEN));
     const LayoutChange change = ChangeForSize(sizeType, width, limitedHeight, m_nPreviousWidth, m_nPreviousHeight);
     for (int32_t i = 0; i < m_nLayoutCount; ++i) {
@@ -185,25 +177,22 @@ void CGameDlg::LayOut(UINT sizeType, int32_t width, int32_t height) {
     if (sizeType != kSizeMinimized) {
         m_nPreviousWidth = width;
         m_nPreviousHeight = limitedHeight;
-        IWebBrowser2* browser = nullptr;
-        QueryHostedControl(m_hWndBrowserHost, IID_IWebBrowser2, reinterpret_cast<void**>(&browser));
-        m_pBrowser = browser;
-        if (browser) {
+        if (IWebBrowser2* browser = m_browser.get()) {
             browser->put_Width(width - 6);
             browser->put_Height(limitedHeight - 32);
-            browser->Release();  // the host keeps the control
         }
     }
     SwapToggleButtons();
 }
 
 void CGameDlg::SwapToggleButtons() {
-    const HWND restore = ::GetDlgItem(m_hWnd, IDC_BUTTON_1007);
-    const HWND workArea = ::GetDlgItem(m_hWnd, IDC_BUTTON_1012);
-    if (m_nWindowState == kStateWorkArea && !::IsWindowVisible(restore)) {
+    const HWND restore = Button(GameWindowButton::kRestore);
+    const HWND workArea = Button(GameWindowButton::kWorkArea);
+    const bool fillsWorkArea = m_windowState == WindowState::kWorkArea;
+    if (fillsWorkArea && !::IsWindowVisible(restore)) {
         ::ShowWindow(restore, SW_SHOWNORMAL);
         ::ShowWindow(workArea, SW_HIDE);
-    } else if (m_nWindowState != kStateWorkArea && !::IsWindowVisible(workArea)) {
+    } else if (!fillsWorkArea && !::IsWindowVisible(workArea)) {
         ::ShowWindow(workArea, SW_SHOWNORMAL);
         ::ShowWindow(restore, SW_HIDE);
     }
@@ -212,37 +201,32 @@ void CGameDlg::SwapToggleButtons() {
 void CGameDlg::ToggleWorkArea() {
     // The state is written after the move, so the move's own size message
     // still sees the old one.
-    if (m_nWindowState == kStateWorkArea) {
+    if (m_windowState == WindowState::kWorkArea) {
         ::MoveWindow(m_hWnd, 0, 0, m_rcInitialClient.right, m_rcInitialClient.bottom, TRUE);
         CenterWindow();
-        m_nWindowState = 0;
+        m_windowState = WindowState::kNormal;
     } else {
         ::MoveWindow(m_hWnd, 0, 0, m_rcWorkArea.right, m_rcWorkArea.bottom, TRUE);
-        m_nWindowState = kStateWorkArea;
+        m_windowState = WindowState::kWorkArea;
     }
 }
 
 void CGameDlg::PaintBackground() {
-    CWindowDC dc(m_hWnd);
+    const CWindowDC dc(m_hWnd);
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
     {
-        CGdiObject black(::CreateSolidBrush(RGB(0, 0, 0)));
-        ::FillRect(dc.Get(), &client, static_cast<HBRUSH>(black.get()));
+        const CBrush black(::CreateSolidBrush(RGB(0, 0, 0)));
+        ::FillRect(dc.get(), &client, black.get());
     }
-    if (m_picTitleBar.m_hBitmap) {
-        // The strip keeps its own height and stretches to the window's width.
-        CMemoryDC memory(dc.Get());
-        CSelectObject picture(memory.Get(), m_picTitleBar.m_hBitmap);
-        ::StretchBlt(dc.Get(), 0, 0, client.right - client.left, m_picTitleBar.m_nHeight, memory.Get(), 0, 0,
-                     m_picTitleBar.m_nWidth, m_picTitleBar.m_nHeight, SRCCOPY);
-    }
-    const int previousMode = ::SetBkMode(dc.Get(), TRANSPARENT);
-    const COLORREF previousColour = ::SetTextColor(dc.Get(), kTitleColour);
-    ::ExtTextOutW(dc.Get(), kTitleX, kTitleY, ETO_CLIPPED, nullptr, m_szTitleText,
+    // The strip keeps its own height and stretches to the window's width.
+    m_picTitleBar.StretchTo(dc.get(), client.right - client.left, m_picTitleBar.GetHeight());
+    const int previousMode = ::SetBkMode(dc.get(), TRANSPARENT);
+    const COLORREF previousColour = ::SetTextColor(dc.get(), kTitleColour);
+    ::ExtTextOutW(dc.get(), kTitleX, kTitleY, ETO_CLIPPED, nullptr, m_szTitleText,
                   static_cast<UINT>(::wcslen(m_szTitleText)), nullptr);
-    ::SetTextColor(dc.Get(), previousColour);
-    ::SetBkMode(dc.Get(), previousMode);
+    ::SetTextColor(dc.get(), previousColour);
+    ::SetBkMode(dc.get(), previousMode);
 }
 
 void CGameDlg::SetTitleText(const wchar_t* text) {
@@ -296,27 +280,26 @@ bool CGameDlg::OnCommand(WORD id, WORD code) {
     }
     // Title-bar buttons: clicks only; their other notifications are reflected.
     if (code != BN_CLICKED) return false;
-    switch (id) {
-        case IDC_BUTTON_1006:
+    switch (static_cast<GameWindowButton>(id)) {
+        case GameWindowButton::kClose:
             ConfirmExit();
             return true;
-        case IDC_BUTTON_1007:
-        case IDC_BUTTON_1012:
+        case GameWindowButton::kRestore:
+        case GameWindowButton::kWorkArea:
             ToggleWorkArea();
             return true;
-        case IDC_BUTTON_1008:
+        case GameWindowButton::kMinimise:
             ::PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
             return true;
-        case IDC_BUTTON_1009:
+        case GameWindowButton::kHide:
             ::ShowWindow(m_hWnd, SW_HIDE);
             return true;
-        case IDC_BUTTON_1010:
-        case IDC_BUTTON_1011:
+        case GameWindowButton::kMenu:
+        case GameWindowButton::kEmblem:
             ShowPopupMenu(IDR_MAIN_MENU);
             return true;
-        default:
-            return false;
     }
+    return false;  // not a title-bar button
 }
 
 void CGameDlg::OnNcLButtonDown(WPARAM hitTest, LPARAM point) {
@@ -345,9 +328,9 @@ void CGameDlg::OnTrayNotify(LPARAM mouseMessage) {
 }
 
 void CGameDlg::ShowPopupMenu(UINT menuId) {
-    const HMENU menu = ::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(menuId));
+    const CMenu menu(::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(menuId)));
     if (!menu) return;
-    const HMENU popup = ::GetSubMenu(menu, 0);
+    const HMENU popup = ::GetSubMenu(menu.get(), 0);  // belongs to the menu
     POINT cursor{};
     ::GetCursorPos(&cursor);
     ::SetMenuDefaultItem(popup, 0, TRUE);
@@ -362,7 +345,6 @@ void CGameDlg::ShowPopupMenu(UINT menuId) {
         }
     }
     ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, ::GetActiveWindow(), nullptr);
-    ::DestroyMenu(menu);
 }
 
 void CGameDlg::OnHotKey(WPARAM id) {
@@ -379,7 +361,8 @@ void CGameDlg::OnDestroy() {
     ::UnregisterHotKey(m_hWnd, kHotKeyRefresh);
     ::UnregisterHotKey(m_hWnd, kHotKeyToggle);
     ::Shell_NotifyIconW(NIM_DELETE, &m_nid);
-    if (m_pBrowser) m_pBrowser->Stop();
+    if (IWebBrowser2* browser = m_browser.get()) browser->Stop();
+    m_browser.Disconnect();
     if (CMessageLoop* loop = m_module.GetMessageLoop()) {
         loop->RemoveMessageFilter(this);
         loop->RemoveIdleHandler(this);
@@ -389,5 +372,4 @@ void CGameDlg::OnDestroy() {
 void CGameDlg::OnFinalMessage(HWND) {
     // The host and its control went with the window's children.
     m_hWndBrowserHost = nullptr;
-    m_pBrowser = nullptr;
 }

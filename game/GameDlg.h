@@ -17,6 +17,7 @@
 #include "skin/MyButton.h"
 #include "skin/SkinBitmap.h"
 #include "toolkit/DialogBase.h"
+#include "toolkit/HostedBrowser.h"
 #include "toolkit/MessageLoop.h"
 
 class CGameDlg : public CDialogBase, public CMessageFilter, public CIdleHandler {
@@ -47,9 +48,9 @@ public:
 
     HWND GetHwnd() const { return m_hWnd; }
     HWND GetBrowserHostWindow() const { return m_hWndBrowserHost; }
-    // The hosted browser, valid while the host window exists; no reference.
-    IWebBrowser2* GetBrowser() const { return m_pBrowser; }
-    int32_t GetWindowState() const { return m_nWindowState; }
+    // The hosted browser while the window exists, or null.
+    IWebBrowser2* GetBrowser() const { return m_browser.get(); }
+    WindowState GetWindowState() const { return m_windowState; }
     SIZE GetPreviousSize() const { return {m_nPreviousWidth, m_nPreviousHeight}; }
     const CInvokeEvent& GetEventSink() const { return m_eventSink; }
     const wchar_t* GetTitleText() const { return m_szTitleText; }
@@ -62,16 +63,18 @@ public:
 
 protected:
     bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    // 1, or 0 when the browser could not be created and the window is gone.
+    LRESULT OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code) override;
     void OnFinalMessage(HWND) override;
 
 private:
-    LRESULT OnInitDialog();
+    HWND Button(GameWindowButton name) const { return ::GetDlgItem(m_hWnd, ControlId(name)); }
     void AttachButtons();
     bool CreateBrowserHost();
     void LayOut(UINT sizeType, int32_t width, int32_t height);
     void SwapToggleButtons();
     void PaintBackground();
-    bool OnCommand(WORD id, WORD code);
     void OnNcLButtonDown(WPARAM hitTest, LPARAM point);
     void OnSetCursor(LPARAM lParam);
     void AddTrayIcon(HICON smallIcon);
@@ -81,21 +84,21 @@ private:
 
     CAppModule& m_module;
     HWND m_hWndBrowserHost = nullptr;
-    IWebBrowser2* m_pBrowser = nullptr;
+    CHostedBrowser m_browser;
     CInvokeEvent m_eventSink;
-    MyButton m_btnClose;        // 1006
-    MyButton m_btnMinimize;     // 1008
-    MyButton m_btnRestore;      // 1007, shown while filling the work area
-    MyButton m_btnWorkArea;     // 1012, shown otherwise
-    MyButton m_btnHide;         // 1009
-    MyButton m_btnEmblem;       // 1011
-    MyButton m_btnMenu;         // 1010
+    MyButton m_btnClose;
+    MyButton m_btnMinimize;
+    MyButton m_btnRestore;   // shown while filling the work area
+    MyButton m_btnWorkArea;  // shown otherwise
+    MyButton m_btnHide;
+    MyButton m_btnEmblem;
+    MyButton m_btnMenu;
     CSkinPicture m_picTitleBar;
     const LayoutEntry* m_pLayout = nullptr;
     int32_t m_nLayoutCount = 0;
     int32_t m_nPreviousWidth = 0;
     int32_t m_nPreviousHeight = 0;
-    int32_t m_nWindowState = 0;
+    WindowState m_windowState = WindowState::kNormal;
     RECT m_rcInitialClient{};
     RECT m_rcWorkArea{};
     NOTIFYICONDATAW m_nid{};  // its hIcon is the window's small icon

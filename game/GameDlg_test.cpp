@@ -7,92 +7,72 @@
 
 #include "res/resource.h"
 #include "testsupport/BrowserEvents.h"
+#include "testsupport/ComApartment.h"
 #include "testsupport/NoticeAnswerer.h"
+#include "testsupport/PrivateWinePrefix.h"
+#include "testsupport/TestWindows.h"
+#include "toolkit/ComOwners.h"
 #include "toolkit/ControlHost.h"
 
 namespace {
 
-RECT WindowRect(HWND window) {
-    RECT rc{};
-    ::GetWindowRect(window, &rc);
-    return rc;
-}
-
-POINT ClientOrigin(HWND parent, int id) {
-    RECT rc = WindowRect(::GetDlgItem(parent, id));
-    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rc), 2);
-    return {rc.left, rc.top};
-}
-
-bool Visible(HWND parent, int id) { return ::IsWindowVisible(::GetDlgItem(parent, id)) != FALSE; }
-
-// One game window for the suite: showing a top-level window is slow under Wine.
+// A game window of its own for each test, filling the work area as it does
+// after its start, with nothing left in the queue.
 class GameDlgTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        ::CoInitialize(nullptr);
-        RegisterControlHostClass();
-        ::VariantInit(&s_url);
-        s_game = new CGameDlg(s_module);
-        s_game->CreateGameWindow(&s_url);
+    void SetUp() override {
+        ASSERT_NE(m_game.CreateGameWindow(m_url.get()), nullptr);
+        DispatchPendingMessages();
     }
-    static void TearDownTestSuite() {
-        if (s_game->GetHwnd()) ::DestroyWindow(s_game->GetHwnd());
-        delete s_game;
-        ::CoUninitialize();
+    void TearDown() override {
+        if (Window()) DestroyShownWindow(Window());
+        DispatchPendingMessages();
     }
-    void SetUp() override { ASSERT_NE(s_game->GetHwnd(), nullptr); }
 
-    HWND Window() const { return s_game->GetHwnd(); }
+    HWND Window() const { return m_game.GetHwnd(); }
     LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) { return ::SendMessageW(Window(), message, wParam, lParam); }
-    // Puts the window in a known state: work area filled, no pending posts.
-    void FillWorkArea() {
-        if (s_game->GetWindowState() != kStateWorkArea) s_game->ToggleWorkArea();
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-    }
+    bool Visible(GameWindowButton button) const { return IsControlVisible(Window(), ControlId(button)); }
 
-    static CAppModule s_module;
-    static VARIANT s_url;
-    static CGameDlg* s_game;
+    CComApartment m_apartment;
+    CAppModule m_module;
+    CVariant m_url;
+    CGameDlg m_game{m_module};
 };
-CAppModule GameDlgTest::s_module;
-VARIANT GameDlgTest::s_url;
-CGameDlg* GameDlgTest::s_game = nullptr;
 
 TEST_F(GameDlgTest, StartsOverTheWorkAreaWithItsBrowserTitleAndButtons) {
-    RECT work{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const RECT work = WorkArea();
     const RECT rc = WindowRect(Window());
     EXPECT_EQ(rc.left, 0);
     EXPECT_EQ(rc.top, 0);
     EXPECT_EQ(rc.right, work.right);
     EXPECT_EQ(rc.bottom, work.bottom);
-    EXPECT_EQ(s_game->GetWindowState(), kStateWorkArea);
+    EXPECT_EQ(m_game.GetWindowState(), WindowState::kWorkArea);
     wchar_t text[32] = {};
     ::GetWindowTextW(Window(), text, 32);
     EXPECT_STREQ(text, L"Orlenmark");
-    EXPECT_NE(s_game->GetBrowser(), nullptr);
-    const HWND host = s_game->GetBrowserHostWindow();
+    EXPECT_NE(m_game.GetBrowser(), nullptr);
+    const HWND host = m_game.GetBrowserHostWindow();
     ASSERT_NE(host, nullptr);
     EXPECT_EQ(static_cast<DWORD>(::GetWindowLongW(host, GWL_STYLE)) & 0xFFFF0000u, 0x50200000u);
     const RECT hostRect = WindowRect(host);
     EXPECT_EQ(hostRect.left - rc.left, 3);
     EXPECT_EQ(hostRect.top - rc.top, 29);
-    // The toggle made its own size message of type 0: the 1012 form shows.
-    EXPECT_TRUE(Visible(Window(), IDC_BUTTON_1012));
-    EXPECT_FALSE(Visible(Window(), IDC_BUTTON_1007));
-    EXPECT_NE(s_game->GetTitleText(), nullptr);
-    EXPECT_STREQ(s_game->GetTitleText(), L"");
+    // The toggle made its own size message of type 0: the work-area button shows.
+    EXPECT_TRUE(Visible(GameWindowButton::kWorkArea));
+    EXPECT_FALSE(Visible(GameWindowButton::kRestore));
+    EXPECT_NE(m_game.GetTitleText(), nullptr);
+    EXPECT_STREQ(m_game.GetTitleText(), L"");
 }
 
 TEST_F(GameDlgTest, LayoutMovesTheTableButtonsWithTheRightEdgeOnly) {
     Send(WM_SIZE, SIZE_RESTORED, MAKELPARAM(1000, 700));
-    const int moving[] = {IDC_BUTTON_1006, IDC_BUTTON_1007, IDC_BUTTON_1012, IDC_BUTTON_1008, IDC_BUTTON_1010,
-                          IDC_BUTTON_1009};
+    const int moving[] = {ControlId(GameWindowButton::kClose),    ControlId(GameWindowButton::kRestore),
+                          ControlId(GameWindowButton::kWorkArea), ControlId(GameWindowButton::kMinimise),
+                          ControlId(GameWindowButton::kMenu),     ControlId(GameWindowButton::kHide)};
     std::vector<POINT> before;
     for (int id : moving) before.push_back(ClientOrigin(Window(), id));
-    const POINT emblem = ClientOrigin(Window(), IDC_BUTTON_1011);
+    const int emblemId = ControlId(GameWindowButton::kEmblem);
+    const POINT emblem = ClientOrigin(Window(), emblemId);
 
     Send(WM_SIZE, SIZE_RESTORED, MAKELPARAM(1100, 650));
     for (size_t i = 0; i < std::size(moving); ++i) {
@@ -100,36 +80,34 @@ TEST_F(GameDlgTest, LayoutMovesTheTableButtonsWithTheRightEdgeOnly) {
         EXPECT_EQ(after.x - before[i].x, 100) << moving[i];
         EXPECT_EQ(after.y, before[i].y) << moving[i];
     }
-    EXPECT_EQ(ClientOrigin(Window(), IDC_BUTTON_1011).x, emblem.x);
+    EXPECT_EQ(ClientOrigin(Window(), emblemId).x, emblem.x);
 
     // Minimised: nothing moves and the size before it is kept.
-    const POINT close = ClientOrigin(Window(), IDC_BUTTON_1006);
+    const int closeId = ControlId(GameWindowButton::kClose);
+    const POINT close = ClientOrigin(Window(), closeId);
     Send(WM_SIZE, SIZE_MINIMIZED, 0);
-    EXPECT_EQ(ClientOrigin(Window(), IDC_BUTTON_1006).x, close.x);
-    EXPECT_EQ(s_game->GetPreviousSize().cx, 1100);
+    EXPECT_EQ(ClientOrigin(Window(), closeId).x, close.x);
+    EXPECT_EQ(m_game.GetPreviousSize().cx, 1100);
 
     // Too tall: laid out at the full-screen height plus the title bar.
     const int limit = ::GetSystemMetrics(SM_CYFULLSCREEN) + 26;
     Send(WM_SIZE, SIZE_RESTORED, MAKELPARAM(1100, limit + 300));
-    EXPECT_EQ(s_game->GetPreviousSize().cy, limit);
+    EXPECT_EQ(m_game.GetPreviousSize().cy, limit);
 
-    // A system maximise shows 1007 in place of 1012, anything else 1012.
+    // A system maximise shows the restore button in place of the work-area
+    // button, anything else the work-area button.
     Send(WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(1100, 650));
-    EXPECT_TRUE(Visible(Window(), IDC_BUTTON_1007));
-    EXPECT_FALSE(Visible(Window(), IDC_BUTTON_1012));
+    EXPECT_TRUE(Visible(GameWindowButton::kRestore));
+    EXPECT_FALSE(Visible(GameWindowButton::kWorkArea));
     Send(WM_SIZE, SIZE_RESTORED, MAKELPARAM(1100, 650));
-    EXPECT_FALSE(Visible(Window(), IDC_BUTTON_1007));
-    EXPECT_TRUE(Visible(Window(), IDC_BUTTON_1012));
-    FillWorkArea();
+    EXPECT_FALSE(Visible(GameWindowButton::kRestore));
+    EXPECT_TRUE(Visible(GameWindowButton::kWorkArea));
 }
 
 TEST_F(GameDlgTest, ToggleWorkAreaAlternatesAndAMinimiseResetsTheState) {
-    FillWorkArea();
-    RECT work{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-
-    s_game->ToggleWorkArea();  // back to the initial client size, centred
-    EXPECT_EQ(s_game->GetWindowState(), 0);
+    const RECT work = WorkArea();
+    m_game.ToggleWorkArea();  // back to the initial client size, centred
+    EXPECT_EQ(m_game.GetWindowState(), WindowState::kNormal);
     RECT rc = WindowRect(Window());
     RECT initial{0, 0, 1360, 1020};  // the template's size in dialog units
     ::MapDialogRect(Window(), &initial);
@@ -137,22 +115,21 @@ TEST_F(GameDlgTest, ToggleWorkAreaAlternatesAndAMinimiseResetsTheState) {
     EXPECT_EQ(rc.bottom - rc.top, initial.bottom);
     EXPECT_GE(rc.left, work.left);  // centred, but kept inside the work area
     EXPECT_GE(rc.top, work.top);
-    s_game->ToggleWorkArea();
-    EXPECT_EQ(s_game->GetWindowState(), kStateWorkArea);
+    m_game.ToggleWorkArea();
+    EXPECT_EQ(m_game.GetWindowState(), WindowState::kWorkArea);
     rc = WindowRect(Window());
     EXPECT_EQ(rc.left, 0);
     EXPECT_EQ(rc.right, work.right);
 
     ::ShowWindow(Window(), SW_MINIMIZE);
     ::ShowWindow(Window(), SW_RESTORE);
-    EXPECT_EQ(s_game->GetWindowState(), 0);
-    s_game->ToggleWorkArea();  // fills the work area again instead
-    EXPECT_EQ(s_game->GetWindowState(), kStateWorkArea);
+    EXPECT_EQ(m_game.GetWindowState(), WindowState::kNormal);
+    m_game.ToggleWorkArea();  // fills the work area again instead
+    EXPECT_EQ(m_game.GetWindowState(), WindowState::kWorkArea);
     EXPECT_EQ(WindowRect(Window()).right, work.right);
 }
 
 TEST_F(GameDlgTest, TheFrameSizesFromEdgesAndTheTitleBarDragsAndToggles) {
-    FillWorkArea();
     const RECT rc = WindowRect(Window());
     EXPECT_EQ(Send(WM_NCHITTEST, 0, MAKELPARAM(rc.left + 2, rc.top + 2)), HTLEFT);
     EXPECT_EQ(Send(WM_NCHITTEST, 0, MAKELPARAM(rc.left + 6, rc.top + 6)), HTTOPLEFT);
@@ -170,11 +147,11 @@ TEST_F(GameDlgTest, TheFrameSizesFromEdgesAndTheTitleBarDragsAndToggles) {
         }
     }
     Send(WM_LBUTTONDBLCLK, 0, MAKELPARAM(300, 27));
-    EXPECT_EQ(s_game->GetWindowState(), kStateWorkArea);
+    EXPECT_EQ(m_game.GetWindowState(), WindowState::kWorkArea);
     Send(WM_LBUTTONDBLCLK, 0, MAKELPARAM(300, 0));
-    EXPECT_EQ(s_game->GetWindowState(), 0);
+    EXPECT_EQ(m_game.GetWindowState(), WindowState::kNormal);
     Send(WM_LBUTTONDBLCLK, 0, MAKELPARAM(300, 26));
-    EXPECT_EQ(s_game->GetWindowState(), kStateWorkArea);
+    EXPECT_EQ(m_game.GetWindowState(), WindowState::kWorkArea);
 }
 
 // Records the title as each repaint of the window saw it.
@@ -191,19 +168,19 @@ LRESULT CALLBACK WatchErase(int code, WPARAM wParam, LPARAM lParam) {
 TEST_F(GameDlgTest, TitlesAreDrawnAtOnceCutAt255AndWipedByTheSink) {
     std::vector<std::wstring> drawn;
     g_drawnTitles = &drawn;
-    g_watched = s_game;
+    g_watched = &m_game;
     const HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROC, WatchErase, nullptr, ::GetCurrentThreadId());
 
     const std::wstring longTitle(300, L'x');
-    s_game->SetTitleText(longTitle.c_str());
-    EXPECT_EQ(std::wstring(s_game->GetTitleText()), std::wstring(255, L'x'));
+    m_game.SetTitleText(longTitle.c_str());
+    EXPECT_EQ(std::wstring(m_game.GetTitleText()), std::wstring(255, L'x'));
     // A surrogate pair across the cut is dropped whole.
     std::wstring pair(254, L'y');
     pair += L"\U0001F600z";
-    s_game->SetTitleText(pair.c_str());
-    EXPECT_EQ(std::wstring(s_game->GetTitleText()), std::wstring(254, L'y'));
+    m_game.SetTitleText(pair.c_str());
+    EXPECT_EQ(std::wstring(m_game.GetTitleText()), std::wstring(254, L'y'));
 
-    IDispatch* sink = const_cast<CInvokeEvent*>(&s_game->GetEventSink());
+    IDispatch* sink = const_cast<CInvokeEvent*>(&m_game.GetEventSink());
     VARIANT arg;
     arg.vt = VT_BSTR;
     arg.bstrVal = ::SysAllocString(L"Orlenmark - realm 7");
@@ -222,13 +199,13 @@ TEST_F(GameDlgTest, TitlesAreDrawnAtOnceCutAt255AndWipedByTheSink) {
 
     const std::vector<std::wstring> expected = {L"Orlenmark - realm 7", L"", L"", L"", L"", L""};
     EXPECT_EQ(drawn, expected);
-    EXPECT_STREQ(s_game->GetTitleText(), L"");
+    EXPECT_STREQ(m_game.GetTitleText(), L"");
 }
 
 TEST_F(GameDlgTest, OnlyTheTopLevelGameDocumentLosesItsScrollBars) {
-    const HWND host = s_game->GetBrowserHostWindow();
-    IDispatch* sink = const_cast<CInvokeEvent*>(&s_game->GetEventSink());
-    IDispatch* top = s_game->GetBrowser();
+    const HWND host = m_game.GetBrowserHostWindow();
+    IDispatch* sink = const_cast<CInvokeEvent*>(&m_game.GetEventSink());
+    IDispatch* top = m_game.GetBrowser();
     ASSERT_NE(top, nullptr);
     const auto scrolls = [host] { return (::GetWindowLongW(host, GWL_STYLE) & WS_VSCROLL) != 0; };
     ASSERT_TRUE(scrolls());
@@ -245,31 +222,19 @@ TEST_F(GameDlgTest, OnlyTheTopLevelGameDocumentLosesItsScrollBars) {
     // so there is no body to set SCROLL on; the host still loses its bar.
     EXPECT_EQ(SendDocumentComplete(sink, top, L"http://g/?openid=2&openkey=1"), S_OK);
     EXPECT_FALSE(scrolls());
-    ::SetWindowLongW(host, GWL_STYLE, ::GetWindowLongW(host, GWL_STYLE) | WS_VSCROLL);
 }
 
-TEST_F(GameDlgTest, TheSinkIsAdvisedToTheBrowsersEvents) {
-    IConnectionPointContainer* container = nullptr;
-    ASSERT_EQ(s_game->GetBrowser()->QueryInterface(IID_IConnectionPointContainer,
-                                                   reinterpret_cast<void**>(&container)), S_OK);
-    IConnectionPoint* point = nullptr;
-    ASSERT_EQ(container->FindConnectionPoint(DIID_DWebBrowserEvents2, &point), S_OK);
-    container->Release();
-    IEnumConnections* connections = nullptr;
-    ASSERT_EQ(point->EnumConnections(&connections), S_OK);
-    point->Release();
-    bool found = false;
-    CONNECTDATA data{};
-    while (connections->Next(1, &data, nullptr) == S_OK) {
-        found = found || data.pUnk == static_cast<const IDispatch*>(&s_game->GetEventSink());
-        if (data.pUnk) data.pUnk->Release();
-    }
-    connections->Release();
-    EXPECT_TRUE(found);
+TEST_F(GameDlgTest, TheSinkIsAdvisedToTheBrowsersEventsWhileTheWindowLives) {
+    CComPtr<IWebBrowser2> browser;  // outlives the window
+    ASSERT_EQ(QueryHostedControl(m_game.GetBrowserHostWindow(), IID_IWebBrowser2, browser), S_OK);
+    EXPECT_EQ(browser.get(), m_game.GetBrowser());
+    EXPECT_TRUE(IsAdvised(browser.get(), &m_game.GetEventSink()));
+    ::DestroyWindow(Window());
+    EXPECT_FALSE(IsAdvised(browser.get(), &m_game.GetEventSink()));
 }
 
 TEST_F(GameDlgTest, TheTrayIconRecordAndItsCallback) {
-    const NOTIFYICONDATAW& icon = s_game->GetNotifyIconData();
+    const NOTIFYICONDATAW& icon = m_game.GetNotifyIconData();
     EXPECT_EQ(icon.cbSize, 952u);
     EXPECT_EQ(icon.hWnd, Window());
     EXPECT_EQ(icon.uID, 128u);
@@ -340,7 +305,7 @@ SeenPopup OpenPopup(HWND window, WPARAM command, LPARAM trayEvent) {
 
 TEST_F(GameDlgTest, TheMenusOpenWithTheirFirstItemInBold) {
     const std::vector<UINT> mainMenu = {32781, 32782, 32783, 32784, 32785};
-    for (WORD id : {IDC_BUTTON_1010, IDC_BUTTON_1011}) {
+    for (int id : {ControlId(GameWindowButton::kMenu), ControlId(GameWindowButton::kEmblem)}) {
         const SeenPopup seen = OpenPopup(Window(), MAKEWPARAM(id, BN_CLICKED), 0);
         EXPECT_EQ(seen.ids, mainMenu) << id;
         EXPECT_EQ(seen.defaultItem, 0) << id;
@@ -351,7 +316,6 @@ TEST_F(GameDlgTest, TheMenusOpenWithTheirFirstItemInBold) {
 }
 
 TEST_F(GameDlgTest, MenuCommandsReachTheirActions) {
-    FillWorkArea();
     for (WPARAM toggle : {ID_MAIN_TOGGLE, ID_TRAY_TOGGLE}) {
         Send(WM_COMMAND, toggle, 0);
         EXPECT_FALSE(::IsWindowVisible(Window())) << toggle;
@@ -359,30 +323,35 @@ TEST_F(GameDlgTest, MenuCommandsReachTheirActions) {
         EXPECT_TRUE(::IsWindowVisible(Window())) << toggle;
     }
     Send(WM_COMMAND, ID_MAIN_RESET_WINDOW, 0);
-    EXPECT_EQ(s_game->GetWindowState(), 0);
+    EXPECT_EQ(m_game.GetWindowState(), WindowState::kNormal);
     Send(WM_COMMAND, ID_MAIN_RESET_WINDOW, 0);
-    EXPECT_EQ(s_game->GetWindowState(), kStateWorkArea);
-    Send(WM_COMMAND, MAKEWPARAM(IDC_BUTTON_1009, BN_CLICKED), 0);
+    EXPECT_EQ(m_game.GetWindowState(), WindowState::kWorkArea);
+    Send(WM_COMMAND, MAKEWPARAM(ControlId(GameWindowButton::kHide), BN_CLICKED), 0);
     EXPECT_FALSE(::IsWindowVisible(Window()));
     ::ShowWindow(Window(), SW_SHOW);
-    for (WPARAM clear : {ID_MAIN_CLEAR_CACHE, ID_TRAY_CLEAR_CACHE}) {
-        CNoticeAnswerer answer(IDOK);
-        Send(WM_COMMAND, clear, 0);
-        EXPECT_EQ(answer.Text(), L"清空完成！") << clear;
-    }
     CNoticeAnswerer answer(IDCANCEL);
     Send(WM_COMMAND, ID_TRAY_EXIT, 0);
     EXPECT_EQ(answer.Text(), L"正在游戏中，是否确认退出游戏？");
     // Cancel keeps the icon and the hotkey.
-    NOTIFYICONDATAW copy = s_game->GetNotifyIconData();
+    NOTIFYICONDATAW copy = m_game.GetNotifyIconData();
     copy.uFlags = NIF_TIP;
     EXPECT_TRUE(::Shell_NotifyIconW(NIM_MODIFY, &copy));
     EXPECT_FALSE(::RegisterHotKey(nullptr, 1, 0, VK_F9));
 }
 
+// Both commands empty the user's cookies, so they run only in the private prefix.
+TEST_F(GameDlgTest, BothClearCacheCommandsSayWhenTheyAreDone) {
+    SKIP_OUTSIDE_PRIVATE_WINE_PREFIX();
+    for (WPARAM clear : {ID_MAIN_CLEAR_CACHE, ID_TRAY_CLEAR_CACHE}) {
+        CNoticeAnswerer answer(IDOK);
+        Send(WM_COMMAND, clear, 0);
+        EXPECT_EQ(answer.Text(), L"清空完成！") << clear;
+    }
+}
+
 TEST_F(GameDlgTest, CancelInTheExitQuestionKeepsEverything) {
     CNoticeAnswerer answer(IDCANCEL);
-    Send(WM_COMMAND, MAKEWPARAM(IDC_BUTTON_1006, BN_CLICKED), 0);
+    Send(WM_COMMAND, MAKEWPARAM(ControlId(GameWindowButton::kClose), BN_CLICKED), 0);
     EXPECT_EQ(answer.Text(), L"正在游戏中，是否确认退出游戏？");
     EXPECT_TRUE(::IsWindow(Window()));
     MSG msg{};
@@ -398,21 +367,20 @@ TEST_F(GameDlgTest, OkInTheExitQuestionDestroysTheWindowAndEndsTheLoop) {
     Send(WM_COMMAND, ID_MAIN_EXIT, 0);
     EXPECT_EQ(answer.Text(), L"正在游戏中，是否确认退出游戏？");
     EXPECT_FALSE(::IsWindow(window));
-    EXPECT_EQ(s_game->GetBrowserHostWindow(), nullptr);
-    EXPECT_EQ(s_game->GetBrowser(), nullptr);
+    EXPECT_EQ(m_game.GetBrowserHostWindow(), nullptr);
+    EXPECT_EQ(m_game.GetBrowser(), nullptr);
     MSG msg{};
     ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 1u);
     // The icon and F9 went with the window.
-    NOTIFYICONDATAW copy = s_game->GetNotifyIconData();
+    NOTIFYICONDATAW copy = m_game.GetNotifyIconData();
     EXPECT_FALSE(::Shell_NotifyIconW(NIM_DELETE, &copy));
     EXPECT_TRUE(::RegisterHotKey(nullptr, 1, 0, VK_F9));
     ::UnregisterHotKey(nullptr, 1);
 }
 
 TEST(GameDlgFailure, ABrowserThatCannotBeCreatedIsReportedAndTheWindowGoes) {
-    ::CoInitialize(nullptr);
-    RegisterControlHostClass();
+    const CComApartment apartment;
     CAppModule module;
     CGameDlg game(module);
     game.SetCreationText(L"No.Such.Control");
@@ -421,7 +389,6 @@ TEST(GameDlgFailure, ABrowserThatCannotBeCreatedIsReportedAndTheWindowGoes) {
     EXPECT_EQ(answer.Text(), L"无法连接服务器");
     EXPECT_EQ(game.GetHwnd(), nullptr);
     EXPECT_EQ(::FindWindowW(nullptr, L"Orlenmark"), nullptr);
-    ::CoUninitialize();
 }
 
 }  // namespace

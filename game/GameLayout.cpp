@@ -21,17 +21,22 @@ LayoutChange ChangeForSize(uint32_t sizeType, int32_t width, int32_t height, int
     return {width - previousWidth, height - previousHeight};
 }
 
+WindowState StateAfterSize(uint32_t sizeType) {
+    constexpr uint32_t kSizeMaximized = 2;
+    return sizeType == kSizeMaximized ? WindowState::kWorkArea : WindowState::kNormal;
+}
+
 LayoutBox FollowChange(const LayoutEntry& entry, LayoutBox box, LayoutChange change) {
     const int32_t dx = Share(entry.percent, change.dx);
     const int32_t dy = Share(entry.percent, change.dy);
     switch (entry.kind) {
-        case 0: box.x += dx; break;
-        case 1: box.y += dy; break;
-        case 2: box.x += dx; box.y += dy; break;
-        case 3: box.width += dx; break;
-        case 4: box.height += dy; break;
-        case 5: box.width += dx; box.height += dy; break;
-        default: break;
+        case LayoutKind::kMoveRight: box.x += dx; break;
+        case LayoutKind::kMoveDown: box.y += dy; break;
+        case LayoutKind::kMove: box.x += dx; box.y += dy; break;
+        case LayoutKind::kWiden: box.width += dx; break;
+        case LayoutKind::kHeighten: box.height += dy; break;
+        case LayoutKind::kGrow: box.width += dx; box.height += dy; break;
+        case LayoutKind::kFixed: break;
     }
     return box;
 }

@@ -5,21 +5,33 @@
 
 #include <cstdint>
 
+#include "res/resource.h"
+
+// How a control follows a resize: moved right, down or both, or made wider,
+// taller or both; kFixed stays where it is.
+enum class LayoutKind : int32_t { kMoveRight, kMoveDown, kMove, kWiden, kHeighten, kGrow, kFixed };
+
 // One row of a window's layout table: how control `id` follows a resize.
-// kind 0 moves it right, 1 down, 2 both; 3 widens it, 4 heightens it, 5
-// both; anything else leaves it. percent is the share of the change it
-// follows; a row above 100 is skipped.
+// percent is the share of the change it follows; a row above 100 is skipped.
 struct LayoutEntry {
     int32_t id;
-    int32_t kind;
+    LayoutKind kind;
     int32_t percent;
 };
 
+// A row of the game window's table that names no control of it: skipped.
+inline constexpr int32_t kNoSuchControl = 32786;
+
 // The game window's table: every title-bar button follows the right edge.
-// The emblem 1011 is not in it; 32786 names no control and is skipped.
+// The emblem is not in it.
 inline constexpr LayoutEntry kGameLayout[] = {
-    {1006, 0, 100}, {1007, 0, 100}, {1012, 0, 100}, {1008, 0, 100},
-    {1010, 0, 100}, {1009, 0, 100}, {32786, 0, 100},
+    {ControlId(GameWindowButton::kClose), LayoutKind::kMoveRight, 100},
+    {ControlId(GameWindowButton::kRestore), LayoutKind::kMoveRight, 100},
+    {ControlId(GameWindowButton::kWorkArea), LayoutKind::kMoveRight, 100},
+    {ControlId(GameWindowButton::kMinimise), LayoutKind::kMoveRight, 100},
+    {ControlId(GameWindowButton::kMenu), LayoutKind::kMoveRight, 100},
+    {ControlId(GameWindowButton::kHide), LayoutKind::kMoveRight, 100},
+    {kNoSuchControl, LayoutKind::kMoveRight, 100},
 };
 
 struct LayoutBox {
@@ -28,8 +40,14 @@ struct LayoutBox {
 
 // A size message of this type (SIZE_MINIMIZED) moves nothing.
 inline constexpr uint32_t kSizeMinimized = 1;
-// The window state while the window fills the work area (also SIZE_MAXIMIZED).
-inline constexpr int32_t kStateWorkArea = 2;
+
+// Where the game window stands: at its own size, or filling the work area
+// (through its toggle, or maximised by the system).
+enum class WindowState { kNormal, kWorkArea };
+
+// The state a size message of sizeType leaves: SIZE_MAXIMIZED (2) counts as
+// filling the work area, every other type as normal.
+WindowState StateAfterSize(uint32_t sizeType);
 
 // The window is never laid out taller than the full-screen client height
 // plus the 26 rows of the title bar.

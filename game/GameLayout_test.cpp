@@ -11,18 +11,18 @@ TEST(GameLayout, ButtonsFollowTheRightEdgeAndSharesTruncateTowardZero) {
     EXPECT_EQ(wider.dy, -50);
     const LayoutBox moved = FollowChange(kGameLayout[0], button, wider);
     EXPECT_EQ(moved.x, 1100);
-    EXPECT_EQ(moved.y, 3);  // kind 0 never moves vertically
+    EXPECT_EQ(moved.y, 3);  // moving right never moves vertically
     EXPECT_EQ(moved.width, 30);
 
     // 33 % of -7 is -2.31: toward zero gives -2, not -3.
-    const LayoutBox down = FollowChange({1, 2, 33}, {0, 0, 10, 10}, {7, -7});
+    const LayoutBox down = FollowChange({1, LayoutKind::kMove, 33}, {0, 0, 10, 10}, {7, -7});
     EXPECT_EQ(down.x, 2);
     EXPECT_EQ(down.y, -2);
-    const LayoutBox grown = FollowChange({1, 5, 50}, {5, 5, 10, 10}, {9, -9});
+    const LayoutBox grown = FollowChange({1, LayoutKind::kGrow, 50}, {5, 5, 10, 10}, {9, -9});
     EXPECT_EQ(grown.width, 14);
     EXPECT_EQ(grown.height, 6);
     EXPECT_EQ(grown.x, 5);
-    const LayoutBox still = FollowChange({1, 6, 100}, {5, 5, 10, 10}, {9, 9});
+    const LayoutBox still = FollowChange({1, LayoutKind::kFixed, 100}, {5, 5, 10, 10}, {9, 9});
     EXPECT_EQ(still.x, 5);
     EXPECT_EQ(still.width, 10);
 
@@ -30,6 +30,11 @@ TEST(GameLayout, ButtonsFollowTheRightEdgeAndSharesTruncateTowardZero) {
     const LayoutChange minimised = ChangeForSize(kSizeMinimized, 0, 0, 1000, 700);
     EXPECT_EQ(minimised.dx, 0);
     EXPECT_EQ(minimised.dy, 0);
+}
+
+TEST(GameLayout, OnlyASystemMaximiseCountsAsFillingTheWorkArea) {
+    EXPECT_EQ(StateAfterSize(2), WindowState::kWorkArea);  // SIZE_MAXIMIZED
+    for (uint32_t other : {0u, 1u, 3u, 4u}) EXPECT_EQ(StateAfterSize(other), WindowState::kNormal) << other;
 }
 
 TEST(GameLayout, HeightIsLimitedToTheFullScreenPlusTheTitleBar) {

@@ -3,6 +3,7 @@
 #include <exdisp.h>
 #include <oleidl.h>
 
+#include "toolkit/ComOwners.h"
 #include "toolkit/ControlHost.h"
 
 HHOOK g_hKeyboardHook = nullptr;
@@ -22,23 +23,15 @@ bool KeyboardMessageFor(WPARAM key, SHORT keyState, UINT* message) {
 }
 
 bool ForwardKeyToBrowser(HWND host, const MSG& msg) {
-    IWebBrowser2* browser = nullptr;
-    if (FAILED(QueryHostedControl(host, IID_IWebBrowser2, reinterpret_cast<void**>(&browser))) || !browser) {
-        return false;
-    }
-    IDispatch* document = nullptr;
-    const HRESULT gotDocument = browser->get_Document(&document);
-    browser->Release();
+    CComPtr<IWebBrowser2> browser;
+    if (FAILED(QueryHostedControl(host, IID_IWebBrowser2, browser)) || !browser) return false;
+    CComPtr<IDispatch> document;
     // A browser that has shown no page yet answers with no document.
-    if (FAILED(gotDocument) || !document) return false;
-    IOleInPlaceActiveObject* active = nullptr;
-    const HRESULT gotActive =
-        document->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&active));
-    document->Release();
-    if (FAILED(gotActive) || !active) return false;
+    if (FAILED(browser->get_Document(document.put())) || !document) return false;
+    CComPtr<IOleInPlaceActiveObject> active;
+    if (FAILED(document.QueryInterface(IID_IOleInPlaceActiveObject, active)) || !active) return false;
     MSG copy = msg;  // TranslateAccelerator takes a writable record
     active->TranslateAccelerator(&copy);
-    active->Release();
     return true;
 }
 

@@ -1,25 +1,12 @@
 #include "skin/LayeredSkin.h"
 
-#include <new>
-
 #include "skin/SkinPlacement.h"
 #include "toolkit/GdiOwners.h"
 
-CLayeredSkin::CLayeredSkin() : m_pImage(new (std::nothrow) CSkinBitmap) {}
-
-CLayeredSkin::~CLayeredSkin() {
-    if (m_pDialog) {
-        m_pDialog->DeleteDialog();
-        m_pDialog = nullptr;
-    }
-    delete m_pImage;  // its bitmap goes with it
-    m_pImage = nullptr;
-}
-
 void CLayeredSkin::AttachDialog(IStandardDialog* dialog, HWND window, int32_t x, int32_t y) {
-    m_pDialog = dialog;
-    const int32_t width = m_pImage ? m_pImage->m_nWidth : 0;
-    const int32_t height = m_pImage ? m_pImage->m_nHeight : 0;
+    m_pDialog.reset(dialog);
+    const int32_t width = m_image.GetWidth();
+    const int32_t height = m_image.GetHeight();
     if (m_bCenter) {
         RECT work{};
         ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
@@ -38,11 +25,11 @@ void CLayeredSkin::AttachDialog(IStandardDialog* dialog, HWND window, int32_t x,
 void CLayeredSkin::ApplyToWindow(HWND window) {
     m_blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     ::SetWindowLongW(window, GWL_EXSTYLE, ::GetWindowLongW(window, GWL_EXSTYLE) | WS_EX_LAYERED);
-    const HBITMAP picture = m_pImage ? m_pImage->m_hBitmap : nullptr;
+    const HBITMAP picture = m_image.GetHandle();
 
-    CWindowDC screen(nullptr);
-    CMemoryDC memory(screen.Get());
-    CSelectObject selected(memory.Get(), picture);
+    const CWindowDC screen(nullptr);
+    const CMemoryDC memory(screen.get());
+    const CSelectObject selected(memory.get(), picture);
     BITMAP info{};
     if (picture) ::GetObjectW(picture, sizeof info, &info);
     RECT placed{};
@@ -50,7 +37,7 @@ void CLayeredSkin::ApplyToWindow(HWND window) {
     POINT destination{placed.left, placed.top};
     SIZE size{info.bmWidth, info.bmHeight};
     POINT source{0, 0};
-    ::UpdateLayeredWindow(window, screen.Get(), &destination, &size, memory.Get(), &source, 0, &m_blend, ULW_ALPHA);
+    ::UpdateLayeredWindow(window, screen.get(), &destination, &size, memory.get(), &source, 0, &m_blend, ULW_ALPHA);
 }
 
 void CLayeredSkin::FollowMove(int32_t x, int32_t y) {

@@ -7,14 +7,14 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "skin/SkinBitmap.h"
 #include "skin/StandardDialog.h"
 
 class CLayeredSkin {
 public:
-    CLayeredSkin();
-    ~CLayeredSkin();
+    CLayeredSkin() = default;
     CLayeredSkin(const CLayeredSkin&) = delete;
     CLayeredSkin& operator=(const CLayeredSkin&) = delete;
 
@@ -29,7 +29,8 @@ public:
     void FollowSize(int32_t width, int32_t height);
 
     BLENDFUNCTION m_blend{};
-    CSkinBitmap* m_pImage = nullptr;
+    CSkinBitmap m_image;
     uint8_t m_bCenter = 1;
-    IStandardDialog* m_pDialog = nullptr;
+    // Deleted through its DeleteDialog when the skin goes.
+    std::unique_ptr<IStandardDialog, StandardDialogDeleter> m_pDialog;
 };

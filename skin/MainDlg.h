@@ -7,17 +7,20 @@
 
 #include <windows.h>
 #include <exdisp.h>
-#include <ocidl.h>
 
 #include "app/RunMode.h"
 #include "skin/MyButton.h"
 #include "skin/StandardDialog.h"
+#include "toolkit/ComOwners.h"
 #include "toolkit/DialogBase.h"
+#include "toolkit/EventSink.h"
+#include "toolkit/GdiOwners.h"
+#include "toolkit/HostedBrowser.h"
 
 // Where the start dialog's choice goes: the application object's start URL
 // and run mode.
 struct StartChoice {
-    VARIANT* startUrl;
+    CVariant* startUrl;
     RunMode* runMode;
 };
 
@@ -25,27 +28,27 @@ struct StartChoice {
 // transparent for sight and mouse.
 class CColorKey {
 public:
-    ~CColorKey();
     // Makes window layered with the key as its transparent colour;
     // SetLayeredWindowAttributes is looked up at run time.
     void ApplyColorKey(HWND window);
+    // The brush of the key colour, made by ApplyColorKey; null before.
+    HBRUSH GetBrush() const { return m_brush.get(); }
 
     COLORREF m_crKey = RGB(0, 255, 0);
-    HBRUSH m_hBrush = nullptr;
+
+private:
+    CBrush m_brush;
 };
 
-// The start page's event sink. It counts no references and lives until the
-// process ends.
-class CWebBrwoser2EventListener final : public IDispatch {
+// The start page's event sink. It counts no references and lives as long as
+// the start dialog object.
+class CWebBrwoser2EventListener final : public CEventSink {
 public:
-    CWebBrwoser2EventListener(HWND target, StartChoice choice) : m_hwndTarget(target), m_choice(choice) {}
+    CWebBrwoser2EventListener(HWND target, StartChoice choice)
+        : CEventSink(DIID_DWebBrowserEvents2), m_hwndTarget(target), m_choice(choice) {}
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
     STDMETHODIMP_(ULONG) AddRef() override { return 1; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     // BeforeNavigate2 and DocumentComplete; every event answers S_OK.
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override;
 
@@ -63,32 +66,31 @@ private:
 class CMainDlg : public CDialogBase, public IStandardDialog {
 public:
     CMainDlg(HWND parent, StartChoice choice);
-    ~CMainDlg() override;
+    ~CMainDlg() override = default;
 
     int CreateAndShow() override;
     HWND GetHwnd() override { return m_hWnd; }
     bool DestroyDialog() override { return ::DestroyWindow(m_hWnd) != FALSE; }
     void DeleteDialog() override { delete this; }
 
-    // The sink advised to the start page's browser, or null.
-    CWebBrwoser2EventListener* GetListener() const { return m_pListener; }
+    // The sink for the start page's browser events.
+    CWebBrwoser2EventListener* GetListener() { return &m_listener; }
+    // The start page's browser while the window exists, or null.
+    IWebBrowser2* GetBrowser() const { return m_browser.get(); }
 
 protected:
     bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    LRESULT OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code) override;
 
 private:
-    void OnInitDialog();
     void SetUpBrowser();
-    bool OnCommand(WORD id, WORD code);
 
     CColorKey m_colorKey;
     HWND m_hwndParent;
     HWND m_wndBrowser = nullptr;
-    IWebBrowser2* m_pWebBrowser = nullptr;  // during the set-up only
     MyButton m_buttons[7];
-    IConnectionPointContainer* m_pConnectionPointContainer = nullptr;
-    IConnectionPoint* m_pConnectionPoint = nullptr;
-    DWORD m_dwCookie = 0;
-    CWebBrwoser2EventListener* m_pListener = nullptr;
+    CWebBrwoser2EventListener m_listener;
+    CHostedBrowser m_browser;  // advised to m_listener until the window goes
     StartChoice m_choice;
 };

@@ -6,8 +6,10 @@
 
 #include <string>
 
+#include "res/resource.h"
 #include "skin/KeyboardHook.h"
 #include "testsupport/BrowserEvents.h"
+#include "testsupport/ComApartment.h"
 #include "toolkit/ControlHost.h"
 
 namespace {
@@ -15,40 +17,38 @@ namespace {
 class StartDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::CoInitialize(nullptr);
-        ::VariantInit(&m_url);
         m_target = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
         ASSERT_EQ(::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IWebBrowser2,
-                                     reinterpret_cast<void**>(&m_browser)), S_OK);
+                                     m_browser.put_void()), S_OK);
         m_browser->put_Silent(VARIANT_FALSE);
     }
-    void TearDown() override {
-        m_browser->Release();
-        ::DestroyWindow(m_target);
-        ::VariantClear(&m_url);
-        ::CoUninitialize();
-    }
+    void TearDown() override { ::DestroyWindow(m_target); }
     bool DestroyPosted() {
         MSG msg{};
         return ::PeekMessageW(&msg, m_target, WM_DESTROY, WM_DESTROY, PM_REMOVE) != FALSE;
     }
-    std::wstring StartUrl() const { return m_url.vt == VT_BSTR ? m_url.bstrVal : L"(none)"; }
+    std::wstring StartUrl() const { return m_url.get()->vt == VT_BSTR ? m_url.get()->bstrVal : L"(none)"; }
     bool Silent() const {
         VARIANT_BOOL silent = VARIANT_FALSE;
         m_browser->get_Silent(&silent);
         return silent != VARIANT_FALSE;
     }
+    // Clicks the dialog's button.
+    static void Click(HWND dialog, StartDialogButton button) {
+        ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(ControlId(button), BN_CLICKED), 0);
+    }
 
-    VARIANT m_url;
+    CComApartment m_apartment;
+    CVariant m_url;
     RunMode m_mode = kRunModeStartWindow;
     HWND m_target = nullptr;
-    IWebBrowser2* m_browser = nullptr;
+    CComPtr<IWebBrowser2> m_browser;
 };
 
 TEST_F(StartDialogTest, AClientAddressEndsTheStartPhaseThere) {
     CWebBrwoser2EventListener listener(m_target, {&m_url, &m_mode});
     const wchar_t* address = L"http://game.example/wd/tov/index.htm?openid=7&openkey=x&client=1";
-    CBeforeNavigateEvent navigation(m_browser, address);
+    CBeforeNavigateEvent navigation(m_browser.get(), address);
     EXPECT_EQ(navigation.SendTo(&listener), S_OK);
     EXPECT_EQ(StartUrl(), address);
     EXPECT_EQ(m_mode, kRunModeGameWindow);
@@ -67,14 +67,14 @@ TEST_F(StartDialogTest, AClientAddressEndsTheStartPhaseThere) {
 TEST_F(StartDialogTest, OtherAddressesAndEventsChangeNothing) {
     CWebBrwoser2EventListener listener(m_target, {&m_url, &m_mode});
     for (const wchar_t* address : {L"client=1&a=b", L"http://game.example/?client=2", L"http://g/?CLIENT=1"}) {
-        CBeforeNavigateEvent navigation(m_browser, address);
+        CBeforeNavigateEvent navigation(m_browser.get(), address);
         navigation.SendTo(&listener);
         EXPECT_EQ(navigation.cancel, VARIANT_FALSE) << address;
     }
-    CBeforeNavigateEvent newWindow(m_browser, L"http://game.example/?client=1");
+    CBeforeNavigateEvent newWindow(m_browser.get(), L"http://game.example/?client=1");
     newWindow.SendTo(&listener, DISPID_NEWWINDOW3);
     EXPECT_EQ(newWindow.cancel, VARIANT_TRUE);  // left to the browser
-    EXPECT_EQ(m_url.vt, VT_EMPTY);
+    EXPECT_EQ(m_url.get()->vt, VT_EMPTY);
     EXPECT_EQ(m_mode, kRunModeStartWindow);
     EXPECT_FALSE(DestroyPosted());
     EXPECT_EQ(listener.Invoke(DISPID_BEFORENAVIGATE2, IID_NULL, 0, 0, nullptr, nullptr, nullptr, nullptr), S_OK);
@@ -82,7 +82,7 @@ TEST_F(StartDialogTest, OtherAddressesAndEventsChangeNothing) {
 
 TEST_F(StartDialogTest, DocumentCompleteMakesTheBrowserSilent) {
     CWebBrwoser2EventListener listener(m_target, {&m_url, &m_mode});
-    EXPECT_EQ(SendDocumentComplete(&listener, m_browser, L"http://game.example/"), S_OK);
+    EXPECT_EQ(SendDocumentComplete(&listener, m_browser.get(), L"http://game.example/"), S_OK);
     EXPECT_TRUE(Silent());
 }
 
@@ -101,25 +101,27 @@ TEST_F(StartDialogTest, TheDialogHostsTheStartPageOverAGreenKey) {
     ::GetObjectW(reinterpret_cast<HBRUSH>(::SendMessageW(window, WM_CTLCOLORDLG, 0, 0)), sizeof brush, &brush);
     EXPECT_EQ(brush.lbColor, RGB(0, 255, 0));
 
-    EXPECT_EQ(g_hBrowserHost, ::GetDlgItem(window, 1001));
-    IWebBrowser2* browser = nullptr;
-    EXPECT_EQ(QueryHostedControl(g_hBrowserHost, IID_IWebBrowser2, reinterpret_cast<void**>(&browser)), S_OK);
-    if (browser) browser->Release();
-    EXPECT_NE(dialog->GetListener(), nullptr);
-    EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(window, 1008)));
-    EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(window, 1006)));
+    EXPECT_EQ(g_hBrowserHost, ::GetDlgItem(window, IDC_BROWSER_PLACE));
+    CComPtr<IWebBrowser2> browser;  // outlives the window
+    ASSERT_EQ(QueryHostedControl(g_hBrowserHost, IID_IWebBrowser2, browser), S_OK);
+    EXPECT_EQ(browser.get(), dialog->GetBrowser());
+    EXPECT_TRUE(IsAdvised(browser.get(), dialog->GetListener()));
+    EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(window, ControlId(StartDialogButton::kExit))));
+    EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(window, ControlId(StartDialogButton::kGoOn))));
 
-    // 1007 minimises the start window; 1006 goes on to the game.
-    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(1007, BN_CLICKED), 0);
+    // Minimise minimises the start window; go-on goes on to the game.
+    Click(window, StartDialogButton::kMinimise);
     MSG msg{};
     ASSERT_TRUE(::PeekMessageW(&msg, m_target, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_REMOVE));
     EXPECT_EQ(msg.wParam, static_cast<WPARAM>(SC_MINIMIZE));
-    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(1006, BN_CLICKED), 0);
+    Click(window, StartDialogButton::kGoOn);
     EXPECT_EQ(m_mode, kRunModeGameWindow);
     EXPECT_TRUE(DestroyPosted());
-    EXPECT_EQ(m_url.vt, VT_EMPTY);
+    EXPECT_EQ(m_url.get()->vt, VT_EMPTY);
 
+    // The page's events end with the window.
     dialog->DestroyDialog();
+    EXPECT_FALSE(IsAdvised(browser.get(), dialog->GetListener()));
     dialog->DeleteDialog();
 }
 

@@ -69,13 +69,9 @@ const CSkinPicture& MyButton::PictureFor(ButtonPicture choice) const {
 
 void MyButton::DrawItem(const DRAWITEMSTRUCT*) {
     m_lastDrawn = ChooseButtonPicture(::IsWindowEnabled(m_hWnd) != FALSE, m_bPressed == 1, m_bHover == 1);
-    const CSkinPicture& picture = PictureFor(m_lastDrawn);
-    CWindowDC window(m_hWnd);
+    const CWindowDC window(m_hWnd);
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
-    CMemoryDC memory(window.Get());
-    CSelectObject selected(memory.Get(), picture.m_hBitmap);
     // Stretched to the control, never blended: transparent pixels show black.
-    ::StretchBlt(window.Get(), 0, 0, client.right, client.bottom, memory.Get(), 0, 0, picture.m_nWidth,
-                 picture.m_nHeight, SRCCOPY);
+    PictureFor(m_lastDrawn).StretchTo(window.get(), client.right, client.bottom);
 }

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "res/resource.h"
+#include "testsupport/TestWindows.h"
 #include "toolkit/DialogBase.h"
 #include "toolkit/Reflection.h"
 
@@ -44,24 +46,16 @@ public:
     int draws = 0;
 };
 
-// One visible parent for the whole suite (showing a top-level window is slow
-// under Wine); every test gets a fresh button in it.
+// A visible parent with a fresh button in it for every test.
 class MyButtonTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        WNDCLASSW parentClass{};
-        parentClass.lpfnWndProc = ParentProc;
-        parentClass.hInstance = ::GetModuleHandleW(nullptr);
-        parentClass.lpszClassName = L"MyButtonTestParent";
-        ::RegisterClassW(&parentClass);
-        s_parent = ::CreateWindowExW(0, L"MyButtonTestParent", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300,
-                                     200, nullptr, nullptr, parentClass.hInstance, nullptr);
-    }
-    static void TearDownTestSuite() { ::DestroyWindow(s_parent); }
+    static void SetUpTestSuite() { RegisterTestWindowClass(L"MyButtonTestParent", ParentProc); }
 
     void SetUp() override {
         g_seen = &m_seen;
-        m_parent = s_parent;
+        m_parent = ::CreateWindowExW(0, L"MyButtonTestParent", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300,
+                                     200, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(m_parent, nullptr);
         m_button = ::CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 20, 20, 60, 50,
                                      m_parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kButtonId)),
                                      ::GetModuleHandleW(nullptr), nullptr);
@@ -71,21 +65,18 @@ protected:
     }
     void TearDown() override {
         ::ReleaseCapture();
-        ::DestroyWindow(m_button);
+        DestroyShownWindow(m_parent);
         g_seen = nullptr;
     }
     LRESULT Send(UINT message, int x = 5, int y = 5) {
         return ::SendMessageW(m_button, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, MAKELPARAM(x, y));
     }
 
-    static HWND s_parent;
     Seen m_seen;
     HWND m_parent = nullptr;
     HWND m_button = nullptr;
     CCountingButton m_myButton;
 };
-
-HWND MyButtonTest::s_parent = nullptr;
 
 TEST_F(MyButtonTest, AttachToNoControlDoesNothing) {
     MyButton unused;
@@ -157,29 +148,25 @@ TEST_F(MyButtonTest, DrawItemAtTheParentReachesTheButtonReflected) {
     EXPECT_EQ(::SendMessageW(m_button, kReflectedBase + WM_HSCROLL, 0, 0), 0);
 }
 
-// The start dialog's template, with its button 1008 made a MyButton, and a
-// map that reflects everything it does not handle, as the dialogs do.
-class CReflectingDialog : public CDialogBase {
+// The start dialog's template with the dialog base's own map, which reflects
+// what it does not handle, as every dialog's map does at its end.
+class CStartTemplateDialog : public CDialogBase {
 public:
-    CReflectingDialog() : CDialogBase(129) {}
-
-protected:
-    bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
-        return ReflectNotifications(window, message, wParam, lParam, result);
-    }
+    CStartTemplateDialog() : CDialogBase(IDD_MAIN_DIALOG) {}
 };
 
 TEST(MyButtonInADialog, DrawItemSentToTheDialogReachesTheButton) {
-    CReflectingDialog dialog;
+    CStartTemplateDialog dialog;
     ASSERT_NE(dialog.Create(), nullptr);
     CCountingButton button;
-    const HWND control = ::GetDlgItem(dialog.m_hWnd, 1008);
+    const int exitId = ControlId(StartDialogButton::kExit);
+    const HWND control = ::GetDlgItem(dialog.m_hWnd, exitId);
     ASSERT_TRUE(button.Attach(control, 292, 291, 290, 290));
     DRAWITEMSTRUCT item{};
     item.CtlType = ODT_BUTTON;
-    item.CtlID = 1008;
+    item.CtlID = static_cast<UINT>(exitId);
     item.hwndItem = control;
-    ::SendMessageW(dialog.m_hWnd, WM_DRAWITEM, 1008, reinterpret_cast<LPARAM>(&item));
+    ::SendMessageW(dialog.m_hWnd, WM_DRAWITEM, static_cast<WPARAM>(exitId), reinterpret_cast<LPARAM>(&item));
     EXPECT_EQ(button.draws, 1);
     EXPECT_EQ(button.LastDrawn(), ButtonPicture::kNormal);
     ::DestroyWindow(dialog.m_hWnd);

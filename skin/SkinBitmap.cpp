@@ -5,14 +5,27 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <vector>
 
+#include "common/HeapBlock.h"
 #include "skin/PixelConversion.h"
 
 namespace {
+
 // A RIFF header with its "WEBP" form type takes 12 bytes.
 constexpr uint32_t kSmallestWebp = 12;
+
+// A decoder configuration whose output buffer is freed (WebPFreeDecBuffer)
+// when it goes, whether or not decoding got as far as filling it.
+struct CDecodedWebp {
+    CDecodedWebp() = default;
+    ~CDecodedWebp() { WebPFreeDecBuffer(&config.output); }
+    CDecodedWebp(const CDecodedWebp&) = delete;
+    CDecodedWebp& operator=(const CDecodedWebp&) = delete;
+
+    WebPDecoderConfig config{};
+};
+
 }  // namespace
 
 bool ReadWebpResource(uint16_t id, uint8_t** bytes, uint32_t* count, HMODULE module) {
@@ -47,48 +60,40 @@ bool DecodeWebp(const uint8_t* bytes, uint32_t count, WebPDecoderConfig* config)
 }
 
 void CSkinBitmap::LoadFromResource(uint16_t id, HMODULE module) {
-    uint8_t* bytes = nullptr;
+    Release();
+    uint8_t* copy = nullptr;
     uint32_t count = 0;
-    ReadWebpResource(id, &bytes, &count, module);
-    if (count >= kSmallestWebp) {
-        WebPDecoderConfig config{};
-        if (DecodeWebp(bytes, count, &config)) {
-            const WebPRGBABuffer& rgba = config.output.u.RGBA;
-            const int32_t width = config.output.width;
-            const int32_t height = config.output.height;
-            std::vector<uint8_t> pixels;
-            try {
-                pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
-            } catch (...) {
-                pixels.clear();  // out of memory: the picture stays empty
-            }
-            if (!pixels.empty()) {
-                RgbaToPremultipliedBgra(rgba.rgba, width, height, rgba.stride, pixels.data());
-                m_hBitmap = ::CreateBitmap(width, height, 1, 32, pixels.data());
-                if (m_hBitmap) {
-                    m_nWidth = width;
-                    m_nHeight = height;
-                }
-            }
-        }
-        WebPFreeDecBuffer(&config.output);
+    ReadWebpResource(id, &copy, &count, module);
+    const CHeapBlock<uint8_t> bytes(copy);
+    if (count < kSmallestWebp) return;
+    CDecodedWebp decoded;
+    if (!DecodeWebp(bytes.get(), count, &decoded.config)) return;
+
+    const WebPRGBABuffer& rgba = decoded.config.output.u.RGBA;
+    const int32_t width = decoded.config.output.width;
+    const int32_t height = decoded.config.output.height;
+    std::vector<uint8_t> pixels;
+    try {
+        pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    } catch (...) {
+        return;  // out of memory: the picture stays empty
     }
-    std::free(bytes);
+    if (pixels.empty()) return;
+    RgbaToPremultipliedBgra(rgba.rgba, width, height, rgba.stride, pixels.data());
+    m_hBitmap.reset(::CreateBitmap(width, height, 1, 32, pixels.data()));
+    if (!m_hBitmap) return;
+    m_nWidth = width;
+    m_nHeight = height;
 }
 
 void CSkinBitmap::Release() {
-    if (m_hBitmap) ::DeleteObject(m_hBitmap);
-    m_hBitmap = nullptr;
+    m_hBitmap.reset();
     m_nWidth = m_nHeight = 0;
 }
 
-bool CSkinPicture::LoadFromResource(uint16_t id, HMODULE module) {
-    delete m_pBitmap;
-    m_pBitmap = new (std::nothrow) CSkinBitmap;
-    if (!m_pBitmap) return true;
-    m_pBitmap->LoadFromResource(id, module);
-    m_hBitmap = m_pBitmap->m_hBitmap;
-    m_nWidth = m_pBitmap->m_nWidth;
-    m_nHeight = m_pBitmap->m_nHeight;
-    return true;
+void CSkinBitmap::StretchTo(HDC target, int32_t width, int32_t height) const {
+    if (!m_hBitmap) return;
+    const CMemoryDC memory(target);
+    const CSelectObject picture(memory.get(), m_hBitmap.get());
+    ::StretchBlt(target, 0, 0, width, height, memory.get(), 0, 0, m_nWidth, m_nHeight, SRCCOPY);
 }

@@ -7,44 +7,46 @@
 
 #include <cstdint>
 
+#include "toolkit/GdiOwners.h"
+
 struct WebPDecoderConfig;
 
-// One decoded picture. Empty (null bitmap, 0 x 0) until a load succeeds.
+// One decoded picture. Empty (no bitmap, 0 x 0) until a load succeeds.
 class CSkinBitmap {
 public:
     CSkinBitmap() = default;
-    ~CSkinBitmap() { Release(); }
     CSkinBitmap(const CSkinBitmap&) = delete;
     CSkinBitmap& operator=(const CSkinBitmap&) = delete;
 
-    // Decodes the WEBP resource `id` of the executable. Failure of any kind
-    // (missing, empty, under 12 bytes, not WebP) leaves the object empty.
+    // Decodes the WEBP resource `id` of the executable in place of what the
+    // object held. Failure of any kind (missing, empty, under 12 bytes, not
+    // WebP) leaves the object empty.
     void LoadFromResource(uint16_t id, HMODULE module = nullptr);
     // Deletes the bitmap; the object is empty again.
     void Release();
+    // Copies the picture onto target's rectangle (0, 0, width, height),
+    // stretched, not blended (SRCCOPY). An empty picture draws nothing.
+    void StretchTo(HDC target, int32_t width, int32_t height) const;
 
-    HBITMAP m_hBitmap = nullptr;
+    HBITMAP GetHandle() const { return m_hBitmap.get(); }
+    int32_t GetWidth() const { return m_nWidth; }
+    int32_t GetHeight() const { return m_nHeight; }
+
+private:
+    CBitmap m_hBitmap;
     int32_t m_nWidth = 0;
     int32_t m_nHeight = 0;
 };
 
-// The picture holder the windows embed by value: owns one CSkinBitmap and
-// keeps copies of its handle and size for drawing.
-class CSkinPicture {
+// The picture holder the windows embed by value (four in each MyButton, the
+// game window's title strip): a CSkinBitmap whose load reports success.
+class CSkinPicture : public CSkinBitmap {
 public:
-    CSkinPicture() = default;
-    ~CSkinPicture() { delete m_pBitmap; }
-    CSkinPicture(const CSkinPicture&) = delete;
-    CSkinPicture& operator=(const CSkinPicture&) = delete;
-
-    // Loads resource `id` into a new CSkinBitmap; true always (an empty
-    // picture shows as a null handle). Called once per holder.
-    bool LoadFromResource(uint16_t id, HMODULE module = nullptr);
-
-    CSkinBitmap* m_pBitmap = nullptr;
-    HBITMAP m_hBitmap = nullptr;
-    int32_t m_nWidth = 0;
-    int32_t m_nHeight = 0;
+    // Loads resource `id`; true always (an empty picture draws nothing).
+    bool LoadFromResource(uint16_t id, HMODULE module = nullptr) {
+        CSkinBitmap::LoadFromResource(id, module);
+        return true;
+    }
 };
 
 // A heap copy of the WEBP resource `id` (type name matched in any letter

@@ -57,10 +57,10 @@ TEST(SkinBitmap, EveryPictureHasItsSizeAndAlphaWhereTheWindowNeedsIt) {
         for (int id = picture.first; id <= picture.last; ++id) {
             CSkinBitmap bitmap;
             bitmap.LoadFromResource(static_cast<uint16_t>(id));
-            ASSERT_NE(bitmap.m_hBitmap, nullptr) << id;
-            EXPECT_EQ(bitmap.m_nWidth, picture.width) << id;
-            EXPECT_EQ(bitmap.m_nHeight, picture.height) << id;
-            const std::vector<uint8_t> pixels = PixelsOf(bitmap.m_hBitmap, bitmap.m_nWidth, bitmap.m_nHeight);
+            ASSERT_NE(bitmap.GetHandle(), nullptr) << id;
+            EXPECT_EQ(bitmap.GetWidth(), picture.width) << id;
+            EXPECT_EQ(bitmap.GetHeight(), picture.height) << id;
+            const std::vector<uint8_t> pixels = PixelsOf(bitmap.GetHandle(), bitmap.GetWidth(), bitmap.GetHeight());
             bool anyTranslucent = false;
             for (size_t i = 3; i < pixels.size(); i += 4) anyTranslucent |= pixels[i] != 255;
             EXPECT_EQ(anyTranslucent, picture.alpha) << id;
@@ -80,9 +80,9 @@ TEST(SkinBitmap, PixelsMatchDebiansDwebpAfterPremultiplication) {
 
         CSkinBitmap bitmap;
         bitmap.LoadFromResource(static_cast<uint16_t>(id));
-        ASSERT_EQ(bitmap.m_nWidth, width);
-        ASSERT_EQ(bitmap.m_nHeight, height);
-        EXPECT_TRUE(PixelsOf(bitmap.m_hBitmap, width, height) == expected) << id;
+        ASSERT_EQ(bitmap.GetWidth(), width);
+        ASSERT_EQ(bitmap.GetHeight(), height);
+        EXPECT_TRUE(PixelsOf(bitmap.GetHandle(), width, height) == expected) << id;
     }
 }
 
@@ -90,9 +90,9 @@ TEST(SkinBitmap, MissingShortAndCorruptPicturesStayEmpty) {
     for (const uint16_t id : {9999, 9001, 9002}) {
         CSkinBitmap bitmap;
         bitmap.LoadFromResource(id);
-        EXPECT_EQ(bitmap.m_hBitmap, nullptr) << id;
-        EXPECT_EQ(bitmap.m_nWidth, 0) << id;
-        EXPECT_EQ(bitmap.m_nHeight, 0) << id;
+        EXPECT_EQ(bitmap.GetHandle(), nullptr) << id;
+        EXPECT_EQ(bitmap.GetWidth(), 0) << id;
+        EXPECT_EQ(bitmap.GetHeight(), 0) << id;
     }
     uint8_t* bytes = reinterpret_cast<uint8_t*>(1);
     uint32_t count = 7;
@@ -112,18 +112,43 @@ TEST(SkinBitmap, TheNamedRefreshIconIsThereToo) {
     WebPFreeDecBuffer(&config.output);
 }
 
-TEST(SkinPicture, CopiesTheHandleAndSizeOfWhatItOwns) {
+TEST(SkinPicture, ALoadReportsTrueAndReplacesThePictureItHeld) {
     CSkinPicture picture;
     EXPECT_TRUE(picture.LoadFromResource(297));
-    ASSERT_NE(picture.m_pBitmap, nullptr);
-    EXPECT_EQ(picture.m_hBitmap, picture.m_pBitmap->m_hBitmap);
-    EXPECT_EQ(picture.m_nWidth, 568);
-    EXPECT_EQ(picture.m_nHeight, 31);
+    const HBITMAP strip = picture.GetHandle();
+    ASSERT_NE(strip, nullptr);
+    EXPECT_EQ(picture.GetWidth(), 568);
+    EXPECT_EQ(picture.GetHeight(), 31);
+
+    // The emblem takes the strip's place, and the strip's bitmap is gone.
+    EXPECT_TRUE(picture.LoadFromResource(301));
+    EXPECT_EQ(picture.GetWidth(), 70);
+    BITMAP info{};
+    EXPECT_EQ(::GetObjectW(strip, sizeof info, &info), 0);
+
+    EXPECT_TRUE(picture.LoadFromResource(9999));  // missing: empty, still true
+    EXPECT_EQ(picture.GetHandle(), nullptr);
+    EXPECT_EQ(picture.GetWidth(), 0);
+}
+
+TEST(SkinPicture, StretchesOntoATargetAndAnEmptyOneDrawsNothing) {
+    const HDC screen = ::GetDC(nullptr);
+    const CMemoryDC target(screen);
+    const CBitmap canvas(::CreateCompatibleBitmap(screen, 8, 4));
+    ::ReleaseDC(nullptr, screen);
+    const CSelectObject selected(target.get(), canvas.get());
+    const COLORREF marker = RGB(1, 2, 3);
+    ::SetPixel(target.get(), 7, 3, marker);
 
     CSkinPicture missing;
-    EXPECT_TRUE(missing.LoadFromResource(9999));
-    EXPECT_EQ(missing.m_hBitmap, nullptr);
-    EXPECT_EQ(missing.m_nWidth, 0);
+    missing.LoadFromResource(9999);
+    missing.StretchTo(target.get(), 8, 4);
+    EXPECT_EQ(::GetPixel(target.get(), 7, 3), marker);
+
+    CSkinPicture goOn;  // no alpha: every pixel is opaque
+    goOn.LoadFromResource(272);
+    goOn.StretchTo(target.get(), 8, 4);
+    EXPECT_NE(::GetPixel(target.get(), 7, 3), marker);
 }
 
 }  // namespace

@@ -16,3 +16,8 @@ public:
 protected:
     ~IStandardDialog() = default;
 };
+
+// Lets a std::unique_ptr own an inner dialog: deletes it through DeleteDialog.
+struct StandardDialogDeleter {
+    void operator()(IStandardDialog* dialog) const { dialog->DeleteDialog(); }
+};

@@ -7,7 +7,6 @@
 #include "res/resource.h"
 #include "skin/KeyboardHook.h"
 #include "skin/MainDlg.h"
-#include "toolkit/Reflection.h"
 #include "toolkit/WindowIcons.h"
 
 namespace {
@@ -17,12 +16,7 @@ constexpr uint16_t kStartPicture = 271;
 }  // namespace
 
 CTranslucentDlg::CTranslucentDlg() : CDialogBase(IDD_START_WINDOW), m_dlgGame(g_Module) {
-    ::VariantInit(&m_varStartUrl);
-    if (m_skin.m_pImage) m_skin.m_pImage->LoadFromResource(kStartPicture);
-}
-
-CTranslucentDlg::~CTranslucentDlg() {
-    ::VariantClear(&m_varStartUrl);
+    m_skin.m_image.LoadFromResource(kStartPicture);
 }
 
 void CTranslucentDlg::RunStartWindowModal() { DoModal(::GetActiveWindow(), 0); }
@@ -31,18 +25,14 @@ void CTranslucentDlg::RunGameWindow() {
     m_nRunMode = kRunModeGameWindow;
     // A window whose browser could not be created has told the player and
     // is gone: the process ends instead of pumping for no window.
-    if (!m_dlgGame.CreateGameWindow(&m_varStartUrl)) return;
+    if (!m_dlgGame.CreateGameWindow(m_varStartUrl.get())) return;
     // The window's exit command ends the loop with WM_QUIT.
     RunGameWindowLoop(m_dlgGame);
 }
 
-bool CTranslucentDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+bool CTranslucentDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     result = 0;
     switch (message) {
-        case WM_INITDIALOG:
-            OnInitDialog();
-            result = 1;
-            return true;
         case WM_LBUTTONDOWN:
             // Any visible point of the picture drags the window.
             ::PostMessageW(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, lParam);
@@ -61,11 +51,11 @@ bool CTranslucentDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LP
             ::EndDialog(m_hWnd, 1);
             return true;
         default:
-            return ReflectNotifications(m_hWnd, message, wParam, lParam, result);
+            return CDialogBase::ProcessWindowMessage(window, message, wParam, lParam, result);
     }
 }
 
-void CTranslucentDlg::OnInitDialog() {
+LRESULT CTranslucentDlg::OnInitDialog() {
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
     // The picture goes on before the start dialog exists. Wine gives a
@@ -79,4 +69,5 @@ void CTranslucentDlg::OnInitDialog() {
     SetWindowIcons(m_hWnd, IDI_QUILLMOOR);
     ::SetWindowTextW(m_hWnd, L"Orlenmark");
     InstallKeyboardHook();
+    return TRUE;
 }

@@ -6,19 +6,19 @@
 #pragma once
 
 #include <windows.h>
-#include <oleauto.h>
 
 #include <string>
 
 #include "app/RunMode.h"
 #include "game/GameDlg.h"
 #include "skin/LayeredSkin.h"
+#include "toolkit/ComOwners.h"
 #include "toolkit/DialogBase.h"
 
 class CTranslucentDlg : public CDialogBase {
 public:
     CTranslucentDlg();
-    ~CTranslucentDlg() override;
+    ~CTranslucentDlg() override = default;
     CTranslucentDlg(const CTranslucentDlg&) = delete;
     CTranslucentDlg& operator=(const CTranslucentDlg&) = delete;
 
@@ -45,12 +45,13 @@ public:
     void RunGameWindow();
 
     RunMode GetRunMode() const { return m_nRunMode; }
-    const VARIANT& GetStartUrl() const { return m_varStartUrl; }
+    const VARIANT& GetStartUrl() const { return *m_varStartUrl.get(); }
     const CLayeredSkin& GetSkin() const { return m_skin; }
     CGameDlg& GetGameWindow() { return m_dlgGame; }
 
 protected:
     bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    LRESULT OnInitDialog() override;
     const wchar_t* GetExeFileName() const { return m_szExeFileName; }
 
 private:
@@ -59,11 +60,10 @@ private:
     // Reads "ver.txt" and, when another version is announced, downloads,
     // verifies and swaps in the new build. True only when it is in place.
     bool InstallAnnouncedBuild();
-    void OnInitDialog();
 
     CLayeredSkin m_skin;
     CGameDlg m_dlgGame;
-    VARIANT m_varStartUrl;               // empty unless the start page chose one
+    CVariant m_varStartUrl;              // empty unless the start page chose one
     HANDLE m_hInstanceMutex = nullptr;   // never closed: released by process end
     RunMode m_nRunMode = kRunModeConstructed;
     wchar_t m_szExeFileName[MAX_PATH] = {};

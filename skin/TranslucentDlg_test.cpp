@@ -2,36 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "skin/KeyboardHook.h"
 #include "skin/MainDlg.h"
-#include "skin/SkinPlacement.h"
 #include "testsupport/BrowserEvents.h"
+#include "testsupport/ComApartment.h"
 #include "testsupport/NoticeAnswerer.h"
-#include "toolkit/ControlHost.h"
+#include "testsupport/TestWindows.h"
 
 // The application module the application object's game window registers with.
 CAppModule g_Module;
 
 namespace {
 
-RECT WindowRect(HWND window) {
-    RECT rc{};
-    ::GetWindowRect(window, &rc);
-    return rc;
-}
-
 class StartWindowTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ::CoInitialize(nullptr); }
-    static void TearDownTestSuite() { ::CoUninitialize(); }
+    CComApartment m_apartment;
 };
 
 TEST_F(StartWindowTest, TheDialogIsLaidOverThePictureAndFollowsIt) {
     CTranslucentDlg app;
-    const CSkinBitmap& picture = *app.GetSkin().m_pImage;
-    ASSERT_GT(picture.m_nWidth, 0);
+    const CSkinBitmap& picture = app.GetSkin().m_image;
+    ASSERT_EQ(picture.GetWidth(), 1164);  // the size of picture 271 gives the window's
+    ASSERT_EQ(picture.GetHeight(), 717);
     ASSERT_NE(app.Create(), nullptr);
     const HWND start = app.m_hWnd;
     const HWND dialog = app.GetSkin().m_pDialog->GetHwnd();
@@ -39,15 +34,14 @@ TEST_F(StartWindowTest, TheDialogIsLaidOverThePictureAndFollowsIt) {
     EXPECT_EQ(::GetWindow(dialog, GW_OWNER), start);
     EXPECT_NE(g_hKeyboardHook, nullptr);
 
-    RECT work{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const SkinPoint centre =
-        CentreOnWorkArea(work.left, work.top, work.right, work.bottom, picture.m_nWidth, picture.m_nHeight);
+    // Centred on the work area: the same margin on both sides, give or take
+    // the odd pixel, whether the picture fits or overlaps the edges.
+    const RECT work = WorkArea();
     const RECT placed = WindowRect(start);
-    EXPECT_EQ(placed.left, centre.x);
-    EXPECT_EQ(placed.top, centre.y);
-    EXPECT_EQ(placed.right - placed.left, picture.m_nWidth);
-    EXPECT_EQ(placed.bottom - placed.top, picture.m_nHeight);
+    EXPECT_EQ(placed.right - placed.left, 1164);
+    EXPECT_EQ(placed.bottom - placed.top, 717);
+    EXPECT_LE(std::abs((placed.left - work.left) - (work.right - placed.right)), 1);
+    EXPECT_LE(std::abs((placed.top - work.top) - (work.bottom - placed.bottom)), 1);
     const RECT over = WindowRect(dialog);
     EXPECT_TRUE(::EqualRect(&placed, &over));
     const LONG style = ::GetWindowLongW(start, GWL_STYLE);
@@ -83,7 +77,7 @@ CTranslucentDlg* g_road = nullptr;
 std::wstring* g_gameAddress = nullptr;
 
 void CALLBACK NavigateStartPage(HWND, UINT, UINT_PTR timer, DWORD) {
-    IStandardDialog* start = g_road->GetSkin().m_pDialog;
+    IStandardDialog* start = g_road->GetSkin().m_pDialog.get();
     if (!start || !start->GetHwnd()) return;
     ::KillTimer(nullptr, timer);
     CWebBrwoser2EventListener* listener = static_cast<CMainDlg*>(start)->GetListener();
@@ -106,7 +100,6 @@ void CALLBACK LeaveGame(HWND, UINT, UINT_PTR timer, DWORD) {
 }
 
 TEST_F(StartWindowTest, TheWholeRoadFromTheStartPageToTheGameAndOut) {
-    RegisterControlHostClass();
     CTranslucentDlg app;
     std::wstring gameAddress;
     g_road = &app;

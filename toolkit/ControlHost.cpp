@@ -5,8 +5,8 @@
 #include <oleidl.h>
 
 #include <new>
-#include <string>
 
+#include "toolkit/ComOwners.h"
 #include "toolkit/CreationText.h"
 #include "toolkit/MessageLoop.h"  // WM_FORWARDMSG
 
@@ -29,36 +29,32 @@ public:
         *object = nullptr;
         return m_control ? m_control->QueryInterface(iid, object) : E_NOINTERFACE;
     }
+    template <typename Interface>
+    HRESULT QueryControl(REFIID iid, CComPtr<Interface>& object) {
+        return QueryControl(iid, object.put_void());
+    }
     // Offers a message to the control's accelerator translation; true when consumed.
     bool ForwardMessage(MSG* message) {
         return message && m_active && m_active->TranslateAccelerator(message) == S_OK;
     }
     void Resize() {
-        IOleInPlaceObject* inPlace = nullptr;
-        if (!m_control || FAILED(m_control->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace))))
-            return;
+        CComPtr<IOleInPlaceObject> inPlace;
+        if (FAILED(QueryControl(IID_IOleInPlaceObject, inPlace))) return;
         RECT client{};
         ::GetClientRect(m_hWnd, &client);
         inPlace->SetObjectRects(&client, &client);
-        inPlace->Release();
     }
     // Lets the control go: in-place deactivation, close, no client site.
     void Teardown() {
-        if (m_active) {
-            m_active->Release();
-            m_active = nullptr;
+        m_active.reset();
+        if (!m_control) return;
+        {
+            CComPtr<IOleInPlaceObject> inPlace;
+            if (SUCCEEDED(QueryControl(IID_IOleInPlaceObject, inPlace))) inPlace->InPlaceDeactivate();
         }
-        if (m_control) {
-            IOleInPlaceObject* inPlace = nullptr;
-            if (SUCCEEDED(m_control->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
-                inPlace->InPlaceDeactivate();
-                inPlace->Release();
-            }
-            m_control->Close(OLECLOSE_NOSAVE);
-            m_control->SetClientSite(nullptr);
-            m_control->Release();
-            m_control = nullptr;
-        }
+        m_control->Close(OLECLOSE_NOSAVE);
+        m_control->SetClientSite(nullptr);
+        m_control.reset();
     }
     WNDPROC Previous() const { return m_previous; }
 
@@ -138,8 +134,7 @@ public:
     STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
     STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject* active, LPCOLESTR) override {
         if (active) active->AddRef();
-        if (m_active) m_active->Release();
-        m_active = active;
+        m_active.reset(active);
         return S_OK;
     }
     STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
@@ -157,8 +152,8 @@ private:
     HWND m_hWnd;
     WNDPROC m_previous;
     ULONG m_refs = 1;
-    IOleObject* m_control = nullptr;
-    IOleInPlaceActiveObject* m_active = nullptr;
+    CComPtr<IOleObject> m_control;
+    CComPtr<IOleInPlaceActiveObject> m_active;
 };
 
 // Client site first when the control asks for it, then in-place activation
@@ -168,47 +163,37 @@ HRESULT CControlSite::Activate() {
     m_control->GetMiscStatus(DVASPECT_CONTENT, &status);
     const bool siteFirst = (status & OLEMISC_SETCLIENTSITEFIRST) != 0;
     if (siteFirst) m_control->SetClientSite(this);
-    IPersistStreamInit* persist = nullptr;
-    if (SUCCEEDED(m_control->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)))) {
-        persist->InitNew();
-        persist->Release();
+    {
+        CComPtr<IPersistStreamInit> persist;
+        if (SUCCEEDED(QueryControl(IID_IPersistStreamInit, persist))) persist->InitNew();
     }
     if (!siteFirst) m_control->SetClientSite(this);
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
     const HRESULT activated = m_control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, this, 0, m_hWnd, &client);
-    if (!m_active) {
-        m_control->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&m_active));
-    }
+    if (!m_active) QueryControl(IID_IOleInPlaceActiveObject, m_active);
     return activated;
 }
 
 HRESULT CControlSite::WriteInlineHtml(const wchar_t* html) {
-    IWebBrowser2* browser = nullptr;
-    HRESULT result = QueryControl(IID_IWebBrowser2, reinterpret_cast<void**>(&browser));
+    CComPtr<IWebBrowser2> browser;
+    HRESULT result = QueryControl(IID_IWebBrowser2, browser);
     if (FAILED(result)) return result;
-    IDispatch* document = nullptr;
-    result = browser->get_Document(&document);
-    browser->Release();
+    CComPtr<IDispatch> document;
+    result = browser->get_Document(document.put());
     if (FAILED(result) || !document) return FAILED(result) ? result : E_FAIL;
-    IHTMLDocument2* html2 = nullptr;
-    result = document->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&html2));
-    document->Release();
+    CComPtr<IHTMLDocument2> html2;
+    result = document.QueryInterface(IID_IHTMLDocument2, html2);
     if (FAILED(result)) return result;
-    SAFEARRAY* lines = ::SafeArrayCreateVector(VT_VARIANT, 0, 1);
-    if (!lines) {
-        html2->Release();
-        return E_OUTOFMEMORY;
-    }
+    const CSafeArray lines(::SafeArrayCreateVector(VT_VARIANT, 0, 1));
+    if (!lines) return E_OUTOFMEMORY;
     VARIANT* line = nullptr;
-    ::SafeArrayAccessData(lines, reinterpret_cast<void**>(&line));
+    ::SafeArrayAccessData(lines.get(), reinterpret_cast<void**>(&line));
     line->vt = VT_BSTR;
-    line->bstrVal = ::SysAllocString(html);
-    ::SafeArrayUnaccessData(lines);
-    result = html2->write(lines);
+    line->bstrVal = ::SysAllocString(html);  // the array frees it with itself
+    ::SafeArrayUnaccessData(lines.get());
+    result = html2->write(lines.get());
     html2->close();
-    ::SafeArrayDestroy(lines);  // frees the BSTR with it
-    html2->Release();
     return result;
 }
 
@@ -222,26 +207,18 @@ HRESULT CControlSite::CreateControl(const wchar_t* text) {
         if (FAILED(found)) found = ::CLSIDFromString(text, &clsid);
         if (FAILED(found)) return found;
     }
-    HRESULT result = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
-                                        reinterpret_cast<void**>(&m_control));
-    if (FAILED(result)) {
-        m_control = nullptr;
-        return result;
-    }
+    HRESULT result = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, m_control.put_void());
+    if (FAILED(result)) return result;
     result = Activate();
     if (FAILED(result) || kind == CreationKind::kClassName) return result;
 
-    IWebBrowser2* browser = nullptr;
-    result = QueryControl(IID_IWebBrowser2, reinterpret_cast<void**>(&browser));
+    CComPtr<IWebBrowser2> browser;
+    result = QueryControl(IID_IWebBrowser2, browser);
     if (FAILED(result)) return result;
     browser->put_Visible(VARIANT_TRUE);
-    const std::wstring address = kind == CreationKind::kAddress ? std::wstring(text) : std::wstring(L"about:blank");
-    BSTR url = ::SysAllocString(address.c_str());
-    VARIANT empty;
-    ::VariantInit(&empty);
-    result = browser->Navigate(url, &empty, &empty, &empty, &empty);
-    ::SysFreeString(url);
-    browser->Release();
+    const CBstr url(::SysAllocString(kind == CreationKind::kAddress ? text : L"about:blank"));
+    CVariant empty;
+    result = browser->Navigate(url.get(), empty.get(), empty.get(), empty.get(), empty.get());
     if (FAILED(result) || kind == CreationKind::kAddress) return result;
     return WriteInlineHtml(text + 7);  // behind "MSHTML:"
 }

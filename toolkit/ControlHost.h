@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "toolkit/ComOwners.h"
+
 inline constexpr wchar_t kControlHostClass[] = L"AtlAxWin90";
 
 // Registers the host window class for this module; true when it is there.
@@ -19,4 +21,9 @@ bool RegisterControlHostClass();
 HRESULT CreateControlInHost(HWND host, const wchar_t* creationText);
 
 // The hosted control's interface iid, with a reference for the caller.
+// E_NOINTERFACE when host holds no control.
 HRESULT QueryHostedControl(HWND host, REFIID iid, void** object);
+template <typename Interface>
+HRESULT QueryHostedControl(HWND host, REFIID iid, CComPtr<Interface>& object) {
+    return QueryHostedControl(host, iid, object.put_void());
+}

@@ -1,6 +1,7 @@
 #include "toolkit/DialogBase.h"
 
 #include "toolkit/Centring.h"
+#include "toolkit/Reflection.h"
 
 namespace {
 
@@ -64,6 +65,21 @@ bool CDialogBase::CenterWindow() {
            FALSE;
 }
 
+bool CDialogBase::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (message) {
+        case WM_INITDIALOG:
+            result = OnInitDialog();
+            return true;
+        case WM_COMMAND:
+            result = 0;
+            if (OnCommand(LOWORD(wParam), HIWORD(wParam))) return true;
+            break;
+        default:
+            break;
+    }
+    return ReflectNotifications(window, message, wParam, lParam, result);
+}
+
 INT_PTR CALLBACK CDialogBase::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* dialog = static_cast<CDialogBase*>(::GetPropW(window, kObjectProperty));
     if (!dialog && t_creating) {
@@ -75,12 +91,7 @@ INT_PTR CALLBACK CDialogBase::DialogProc(HWND window, UINT message, WPARAM wPara
     if (!dialog) return FALSE;
 
     LRESULT result = 0;
-    bool handled = false;
-    try {
-        handled = dialog->ProcessWindowMessage(window, message, wParam, lParam, result);
-    } catch (...) {
-        handled = false;  // nothing escapes a dialog procedure
-    }
+    const bool handled = dialog->CallMessageMap(window, message, wParam, lParam, result);
     if (message == WM_NCDESTROY) {
         ::RemovePropW(window, kObjectProperty);
         dialog->m_hWnd = nullptr;

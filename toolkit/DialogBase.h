@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
-class CDialogBase {
+#include "toolkit/MessageMap.h"
+
+class CDialogBase : public CMessageMap {
 public:
     virtual ~CDialogBase() = default;
     CDialogBase(const CDialogBase&) = delete;
@@ -28,7 +30,17 @@ protected:
     // module: where the template lives (null: this executable).
     explicit CDialogBase(WORD templateId, HINSTANCE module = nullptr) : m_templateId(templateId), m_module(module) {}
 
-    virtual bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
+    // The base map: WM_INITDIALOG goes to OnInitDialog, WM_COMMAND to
+    // OnCommand, and every child notification they leave is reflected to the
+    // control it concerns (Reflection.h). A dialog's own map handles its
+    // other messages and ends with this one.
+    bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    // WM_INITDIALOG; the message's result (nonzero: the system gives the
+    // first control the focus).
+    virtual LRESULT OnInitDialog() { return TRUE; }
+    // WM_COMMAND from control or menu item id with notification code; true
+    // when handled (result 0), false to leave it to the reflection.
+    virtual bool OnCommand(WORD /*id*/, WORD /*code*/) { return false; }
     // Called after the window's last message (WM_NCDESTROY).
     virtual void OnFinalMessage(HWND) {}
 

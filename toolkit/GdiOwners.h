@@ -1,43 +1,64 @@
-// Scoped owners of GDI resources: each gives back what it took when the
-// scope ends.
+// Owners of GDI resources: device contexts, the objects the caller created,
+// and the selection of an object into a device context.
 #pragma once
 
 #include <windows.h>
 
+#include <utility>
+
 #include "toolkit/ScopedResource.h"
 
-// A window's device context (GetDC / ReleaseDC).
+// A GDI object the caller created (DeleteObject).
+template <typename Handle>
+using CGdiObject = CScopedHandle<Handle, ::DeleteObject>;
+using CBrush = CGdiObject<HBRUSH>;
+using CBitmap = CGdiObject<HBITMAP>;
+
+// A memory device context (CreateCompatibleDC / DeleteDC).
+class CMemoryDC : public CScopedHandle<HDC, ::DeleteDC> {
+public:
+    CMemoryDC() = default;
+    // A new memory device context compatible with compatibleWith (null: the
+    // screen); empty when it could not be made.
+    explicit CMemoryDC(HDC compatibleWith) : CScopedResource(::CreateCompatibleDC(compatibleWith)) {}
+};
+
+// A window's device context (GetDC / ReleaseDC), which goes back to the
+// window it came from. Move-only; reset() gives it back early.
 class CWindowDC {
 public:
+    CWindowDC() = default;
+    // The device context of window (null: the screen).
     explicit CWindowDC(HWND window) : m_hWnd(window), m_hDC(::GetDC(window)) {}
-    ~CWindowDC() {
-        if (m_hDC) ::ReleaseDC(m_hWnd, m_hDC);
-    }
+    ~CWindowDC() { reset(); }
     CWindowDC(const CWindowDC&) = delete;
     CWindowDC& operator=(const CWindowDC&) = delete;
-    HDC Get() const { return m_hDC; }
-
-private:
-    HWND m_hWnd;
-    HDC m_hDC;
-};
-
-// A memory device context compatible with another (CreateCompatibleDC / DeleteDC).
-class CMemoryDC {
-public:
-    explicit CMemoryDC(HDC compatibleWith) : m_hDC(::CreateCompatibleDC(compatibleWith)) {}
-    ~CMemoryDC() {
-        if (m_hDC) ::DeleteDC(m_hDC);
+    CWindowDC(CWindowDC&& other) noexcept
+        : m_hWnd(std::exchange(other.m_hWnd, nullptr)), m_hDC(std::exchange(other.m_hDC, nullptr)) {}
+    CWindowDC& operator=(CWindowDC&& other) noexcept {
+        if (this != &other) {
+            reset();
+            m_hWnd = std::exchange(other.m_hWnd, nullptr);
+            m_hDC = std::exchange(other.m_hDC, nullptr);
+        }
+        return *this;
     }
-    CMemoryDC(const CMemoryDC&) = delete;
-    CMemoryDC& operator=(const CMemoryDC&) = delete;
-    HDC Get() const { return m_hDC; }
+
+    HDC get() const { return m_hDC; }
+    explicit operator bool() const { return m_hDC != nullptr; }
+    void reset() {
+        if (m_hDC) ::ReleaseDC(m_hWnd, m_hDC);
+        m_hWnd = nullptr;
+        m_hDC = nullptr;
+    }
 
 private:
-    HDC m_hDC;
+    HWND m_hWnd = nullptr;
+    HDC m_hDC = nullptr;
 };
 
-// An object selected into a device context, the previous one selected back.
+// An object selected into a device context for one scope; the previous one
+// is selected back when the scope ends.
 class CSelectObject {
 public:
     CSelectObject(HDC dc, HGDIOBJ object) : m_hDC(dc), m_hPrevious(::SelectObject(dc, object)) {}
@@ -51,12 +72,3 @@ private:
     HDC m_hDC;
     HGDIOBJ m_hPrevious;
 };
-
-// A GDI object the caller created (DeleteObject when the scope ends).
-struct GdiObjectTraits {
-    using Type = HGDIOBJ;
-    static Type Empty() { return nullptr; }
-    static bool IsValid(Type value) { return value != nullptr; }
-    static void Release(Type value) { ::DeleteObject(value); }
-};
-using CGdiObject = CScopedResource<GdiObjectTraits>;

@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "testsupport/TestWindows.h"
+
 namespace {
 
 struct RecordingFilter : CMessageFilter {
@@ -39,11 +41,7 @@ LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 }
 
 HWND MakeMessageWindow() {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = CountingProc;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"MessageLoopTestWindow";
-    ::RegisterClassW(&windowClass);
+    RegisterTestWindowClass(L"MessageLoopTestWindow", CountingProc);
     return ::CreateWindowExW(0, L"MessageLoopTestWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                              ::GetModuleHandleW(nullptr), nullptr);
 }

@@ -1,20 +1,29 @@
 #include "toolkit/Reflection.h"
 
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+// The notifications a parent sends back to the control they concern.
+constexpr UINT kReflectedMessages[] = {
+    WM_COMMAND,     WM_NOTIFY,      WM_PARENTNOTIFY,
+    WM_DRAWITEM,    WM_MEASUREITEM, WM_COMPAREITEM,  WM_DELETEITEM,
+    WM_VKEYTOITEM,  WM_CHARTOITEM,  WM_HSCROLL,      WM_VSCROLL,
+    WM_CTLCOLORBTN, WM_CTLCOLORDLG, WM_CTLCOLOREDIT, WM_CTLCOLORLISTBOX, WM_CTLCOLORMSGBOX, WM_CTLCOLORSCROLLBAR,
+    WM_CTLCOLORSTATIC,
+};
+
+bool IsReflected(UINT message) {
+    return std::find(std::begin(kReflectedMessages), std::end(kReflectedMessages), message) !=
+           std::end(kReflectedMessages);
+}
+
+}  // namespace
+
 HWND ReflectionTarget(HWND parent, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!IsReflected(message)) return nullptr;
     switch (message) {
-        case WM_COMMAND:
-        case WM_VKEYTOITEM:
-        case WM_CHARTOITEM:
-        case WM_HSCROLL:
-        case WM_VSCROLL:
-        case WM_CTLCOLORBTN:
-        case WM_CTLCOLORDLG:
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORLISTBOX:
-        case WM_CTLCOLORMSGBOX:
-        case WM_CTLCOLORSCROLLBAR:
-        case WM_CTLCOLORSTATIC:
-            return reinterpret_cast<HWND>(lParam);
         case WM_NOTIFY:
             return lParam ? reinterpret_cast<const NMHDR*>(lParam)->hwndFrom : nullptr;
         case WM_PARENTNOTIFY: {
@@ -32,7 +41,9 @@ HWND ReflectionTarget(HWND parent, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DELETEITEM:
             return wParam && lParam ? reinterpret_cast<const DELETEITEMSTRUCT*>(lParam)->hwndItem : nullptr;
         default:
-            return nullptr;
+            // WM_COMMAND, the item-key messages, the scroll bars and the
+            // WM_CTLCOLOR family name their control in lParam.
+            return reinterpret_cast<HWND>(lParam);
     }
 }
 
@@ -44,16 +55,7 @@ bool ReflectNotifications(HWND parent, UINT message, WPARAM wParam, LPARAM lPara
 }
 
 bool DefaultReflectionHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    if (message < kReflectedBase) return false;
-    const UINT original = message - kReflectedBase;
-    switch (original) {
-        case WM_COMMAND: case WM_NOTIFY: case WM_PARENTNOTIFY: case WM_DRAWITEM: case WM_MEASUREITEM:
-        case WM_COMPAREITEM: case WM_DELETEITEM: case WM_VKEYTOITEM: case WM_CHARTOITEM: case WM_HSCROLL:
-        case WM_VSCROLL: case WM_CTLCOLORBTN: case WM_CTLCOLORDLG: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX:
-        case WM_CTLCOLORMSGBOX: case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORSTATIC:
-            result = ::DefWindowProcW(window, original, wParam, lParam);
-            return true;
-        default:
-            return false;
-    }
+    if (message < kReflectedBase || !IsReflected(message - kReflectedBase)) return false;
+    result = ::DefWindowProcW(window, message - kReflectedBase, wParam, lParam);
+    return true;
 }

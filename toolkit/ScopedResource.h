@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <utility>
 
 template <typename Traits>
@@ -13,6 +14,7 @@ public:
     using Type = typename Traits::Type;
 
     CScopedResource() = default;
+    // Takes over value, which the caller owned.
     explicit CScopedResource(Type value) : m_value(value) {}
     ~CScopedResource() { reset(); }
 
@@ -34,10 +36,31 @@ public:
         const Type old = std::exchange(m_value, value);
         if (Traits::IsValid(old)) Traits::Release(old);
     }
+    // Releases the held value and hands out the empty slot for a function
+    // that returns a new resource through a pointer.
+    Type* put() {
+        reset();
+        return &m_value;
+    }
 
 private:
     Type m_value = Traits::Empty();
 };
+
+// The traits of a handle that goes back to the system through ReleaseFunction
+// and whose "no handle" value is EmptyValue (null unless said otherwise).
+template <typename Handle, auto ReleaseFunction, intptr_t EmptyValue = 0>
+struct HandleTraits {
+    using Type = Handle;
+    static Type Empty() { return reinterpret_cast<Type>(EmptyValue); }
+    static bool IsValid(Type value) { return value != Empty(); }
+    static void Release(Type value) { ReleaseFunction(value); }
+};
+
+// An owner of such a handle, declared in one line:
+// using CMenu = CScopedHandle<HMENU, ::DestroyMenu>;
+template <typename Handle, auto ReleaseFunction, intptr_t EmptyValue = 0>
+using CScopedHandle = CScopedResource<HandleTraits<Handle, ReleaseFunction, EmptyValue>>;
 
 // A kernel handle. Both null and INVALID_HANDLE_VALUE count as no handle, so
 // CreateFileW's failure value can be taken as it comes.
@@ -48,3 +71,10 @@ struct KernelHandleTraits {
     static void Release(Type value) { ::CloseHandle(value); }
 };
 using CHandle = CScopedResource<KernelHandleTraits>;
+
+// A library loaded for a moment (LoadLibraryW / FreeLibrary).
+using CLibrary = CScopedHandle<HMODULE, ::FreeLibrary>;
+
+// A menu loaded from a resource or created (DestroyMenu). Its submenus
+// belong to it.
+using CMenu = CScopedHandle<HMENU, ::DestroyMenu>;

@@ -41,12 +41,7 @@ LRESULT CALLBACK CSubclassedWindow::WindowProc(HWND window, UINT message, WPARAM
     auto* object = static_cast<CSubclassedWindow*>(::GetPropW(window, kObjectProperty));
     if (!object) return ::DefWindowProcW(window, message, wParam, lParam);
     LRESULT result = 0;
-    bool handled = false;
-    try {
-        handled = object->ProcessWindowMessage(window, message, wParam, lParam, result);
-    } catch (...) {
-        handled = false;  // nothing escapes a window procedure
-    }
+    const bool handled = object->CallMessageMap(window, message, wParam, lParam, result);
     if (!handled) result = object->DefWindowProc(message, wParam, lParam);
     if (message == WM_NCDESTROY) {
         object->UnsubclassWindow();

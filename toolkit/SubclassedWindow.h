@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
-class CSubclassedWindow {
+#include "toolkit/MessageMap.h"
+
+class CSubclassedWindow : public CMessageMap {
 public:
     CSubclassedWindow() = default;
     virtual ~CSubclassedWindow();
@@ -21,9 +23,6 @@ public:
     HWND m_hWnd = nullptr;
 
 protected:
-    // The message map: returns true when it handled the message, with the
-    // message's result in `result`.
-    virtual bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
     // Called after the window's last message (WM_NCDESTROY).
     virtual void OnFinalMessage(HWND) {}
     // The previous window procedure's answer to the message.

@@ -8,7 +8,6 @@
 
 #include "skin/MyButton.h"
 #include "skin/SkinBitmap.h"
-#include "toolkit/GdiOwners.h"
 #include "toolkit/Reflection.h"
 
 namespace {
@@ -37,13 +36,8 @@ LRESULT CALLBACK GalleryProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         RECT client;
         ::GetClientRect(window, &client);
         ::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
-        CMemoryDC memory(dc);
-        {
-            CSelectObject strip(memory.Get(), g_strip.m_hBitmap);
-            ::StretchBlt(dc, 0, 0, client.right, 31, memory.Get(), 0, 0, g_strip.m_nWidth, g_strip.m_nHeight, SRCCOPY);
-        }
-        CSelectObject emblem(memory.Get(), g_emblem.m_hBitmap);
-        ::BitBlt(dc, 0, 0, g_emblem.m_nWidth, g_emblem.m_nHeight, memory.Get(), 0, 0, SRCCOPY);
+        g_strip.StretchTo(dc, client.right, 31);
+        g_emblem.StretchTo(dc, g_emblem.GetWidth(), g_emblem.GetHeight());
         ::SetBkMode(dc, TRANSPARENT);
         ::SetTextColor(dc, RGB(255, 255, 0));
         ::TextOutW(dc, 80, 8, L"Orlenmark", 9);
