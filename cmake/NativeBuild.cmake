@@ -36,3 +36,9 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     set_tests_properties(${name} PROPERTIES LABELS fuzz)
   endforeach()
 endif()
+
+# The update key in either form, and a release build's refusal of the demo
+# settings, through real configures.
+add_test(NAME update_key_configure
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/cmake/UpdateKey_test.py
+                 --source ${CMAKE_SOURCE_DIR} --work ${CMAKE_BINARY_DIR}/update-key-configure)
