@@ -75,6 +75,8 @@ set(QUILLMOOR_WINDOWS_SOURCES
   toolkit/Reflection.cpp
   toolkit/SubclassedWindow.cpp
   toolkit/WindowIcons.cpp
+  update/SignatureVerifier.cpp
+  update/SignedBuild.cpp
 )
 
 # Built into each client executable on its own, with that client's settings
@@ -95,6 +97,7 @@ set(QUILLMOOR_WINDOWS_TESTS
   "server_win_tests:server/AssetCache_test.cpp,server/HTTPServer_test.cpp"
   "skin_win_tests:skin/SkinBitmap_test.cpp,skin/MyButton_test.cpp,skin/KeyboardHook_test.cpp,skin/MainDlg_test.cpp,res/Quillmoor.rc,skin/testdata/SkinBitmap_test.rc"
   "toolkit_tests:toolkit/MessageLoop_test.cpp,toolkit/DialogBase_test.cpp,toolkit/ControlHost_test.cpp,res/Quillmoor.rc"
+  "update_win_tests:update/SignatureVerifier_test.cpp"
 )
 
 # Adds one test executable, and one CTest entry, per entry of the list;
