@@ -117,6 +117,8 @@ add_dependencies(app_win_tests Quillmoor)
 # Benchmarks: built with the client, run by hand through bench/.
 add_executable(fetch_bench bench/FetchBench.cpp)
 target_link_libraries(fetch_bench PRIVATE quillmoor_windows quillmoor_warnings)
+add_executable(verify_bench bench/VerifyBench.cpp)
+target_link_libraries(verify_bench PRIVATE quillmoor_windows quillmoor_warnings)
 add_executable(bare_responder bench/BareResponder.cpp)
 target_link_libraries(bare_responder PRIVATE ws2_32 quillmoor_warnings)
 
