@@ -6,9 +6,8 @@
 
 namespace {
 
-// NTSTATUS values that winternl.h would bring with a lot else.
+// STATUS_SUCCESS, which winternl.h would bring with a lot else.
 constexpr NTSTATUS kStatusSuccess = 0;
-constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000DL);
 
 CCngAlgorithm OpenAlgorithm(const wchar_t* name, NTSTATUS& status) {
     BCRYPT_ALG_HANDLE algorithm = nullptr;
@@ -30,7 +29,7 @@ CCngKey ImportPublicKey(BCRYPT_ALG_HANDLE algorithm, const UpdateKey& key, NTSTA
 }  // namespace
 
 bool ComputeSha256(const void* bytes, uint32_t length, Sha256Digest& digest) {
-    NTSTATUS status = 0;
+    NTSTATUS status = kStatusSuccess;
     const CCngAlgorithm algorithm = OpenAlgorithm(BCRYPT_SHA256_ALGORITHM, status);
     if (!algorithm) return false;
     // No hash object buffer: CNG allocates it itself from Windows 7 on.
@@ -44,7 +43,7 @@ bool ComputeSha256(const void* bytes, uint32_t length, Sha256Digest& digest) {
 }
 
 NTSTATUS VerifyEcdsaP256(const UpdateKey& key, const Sha256Digest& digest, const EcdsaSignature& signature) {
-    NTSTATUS status = kStatusInvalidParameter;
+    NTSTATUS status = kStatusSuccess;
     const CCngAlgorithm algorithm = OpenAlgorithm(BCRYPT_ECDSA_P256_ALGORITHM, status);
     if (!algorithm) return status;
     const CCngKey publicKey = ImportPublicKey(algorithm.get(), key, status);
