@@ -24,9 +24,21 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     set(corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
     file(MAKE_DIRECTORY ${corpus})
     file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz-artifacts)
+    # Seed inputs, where a target has them, sit in testdata/<target>/ beside it.
+    get_filename_component(folder ${source} DIRECTORY)
+    set(seeds ${CMAKE_SOURCE_DIR}/${folder}/testdata/${name})
+    if(NOT IS_DIRECTORY ${seeds})
+      set(seeds)
+    endif()
     add_test(NAME ${name}
              COMMAND ${name} -max_total_time=${QUILLMOOR_FUZZ_SECONDS}
-                     -artifact_prefix=${CMAKE_BINARY_DIR}/fuzz-artifacts/${name}- ${corpus})
+                     -artifact_prefix=${CMAKE_BINARY_DIR}/fuzz-artifacts/${name}- ${corpus} ${seeds})
     set_tests_properties(${name} PROPERTIES LABELS fuzz)
   endforeach()
 endif()
+
+# The update key in either form, and a release build's refusal of the demo
+# settings, through real configures.
+add_test(NAME update_key_configure
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/cmake/UpdateKey_test.py
+                 --source ${CMAKE_SOURCE_DIR} --work ${CMAKE_BINARY_DIR}/update-key-configure)

@@ -19,6 +19,9 @@ set(QUILLMOOR_PORTABLE_SOURCES
   skin/SkinPlacement.cpp
   toolkit/Centring.cpp
   toolkit/CreationText.cpp
+  update/HexBytes.cpp
+  update/SignatureFile.cpp
+  update/UpdateKey.cpp
   update/VersionFile.cpp
 )
 
@@ -32,7 +35,7 @@ set(QUILLMOOR_PORTABLE_TESTS
   "server_tests:server/AssetPath_test.cpp,server/HttpRequest_test.cpp,server/HttpReply_test.cpp"
   "skin_tests:skin/PixelConversion_test.cpp,skin/ButtonPicture_test.cpp,skin/SkinPlacement_test.cpp"
   "toolkit_portable_tests:toolkit/Centring_test.cpp,toolkit/CreationText_test.cpp"
-  "update_tests:update/VersionFile_test.cpp"
+  "update_tests:update/VersionFile_test.cpp,update/SignatureFile_test.cpp,update/UpdateKey_test.cpp"
 )
 
 # Fuzz targets of the portable code (native clang build only).
@@ -41,6 +44,8 @@ set(QUILLMOOR_FUZZ_TARGETS
   common/OutBuf_fuzz.cpp
   net/Md5_fuzz.cpp
   server/HttpRequest_fuzz.cpp
+  update/SignatureFile_fuzz.cpp
+  update/UpdateKey_fuzz.cpp
   update/VersionFile_fuzz.cpp
 )
 
@@ -71,6 +76,8 @@ set(QUILLMOOR_WINDOWS_SOURCES
   toolkit/Reflection.cpp
   toolkit/SubclassedWindow.cpp
   toolkit/WindowIcons.cpp
+  update/SignatureVerifier.cpp
+  update/SignedBuild.cpp
 )
 
 # Built into each client executable on its own, with that client's settings
@@ -91,6 +98,7 @@ set(QUILLMOOR_WINDOWS_TESTS
   "server_win_tests:server/AssetCache_test.cpp,server/HTTPServer_test.cpp"
   "skin_win_tests:skin/SkinBitmap_test.cpp,skin/MyButton_test.cpp,skin/KeyboardHook_test.cpp,skin/MainDlg_test.cpp,res/Quillmoor.rc,skin/testdata/SkinBitmap_test.rc"
   "toolkit_tests:toolkit/MessageLoop_test.cpp,toolkit/DialogBase_test.cpp,toolkit/ControlHost_test.cpp,res/Quillmoor.rc"
+  "update_win_tests:update/SignatureVerifier_test.cpp"
 )
 
 # Adds one test executable, and one CTest entry, per entry of the list;

@@ -28,14 +28,15 @@ target_link_libraries(quillmoor_portable PRIVATE quillmoor_warnings)
 
 add_library(quillmoor_windows STATIC ${QUILLMOOR_WINDOWS_SOURCES})
 target_link_libraries(quillmoor_windows
-  PUBLIC quillmoor_portable quillmoor_webp ole32 oleaut32 uuid comctl32 shell32 user32 gdi32 ws2_32 wininet iphlpapi psapi
+  PUBLIC quillmoor_portable quillmoor_webp ole32 oleaut32 uuid comctl32 shell32 user32 gdi32 ws2_32 wininet iphlpapi psapi bcrypt
   PRIVATE quillmoor_warnings)
 
-# A client executable with its own local version and update base; the other
-# settings are the build's.
-function(quillmoor_add_client target version update_base)
+# A client executable with its own local version, update base and update key
+# (128 hex digits, or empty for none); the other settings are the build's.
+function(quillmoor_add_client target version update_base update_key_hex)
   set(QUILLMOOR_LOCAL_VERSION ${version})
   set(QUILLMOOR_UPDATE_BASE ${update_base})
+  set(QUILLMOOR_UPDATE_KEY_HEX "${update_key_hex}")
   set(settings ${CMAKE_BINARY_DIR}/clients/${target})
   configure_file(${CMAKE_SOURCE_DIR}/common/BuildConfig.h.in ${settings}/BuildConfig.h @ONLY)
   add_executable(${target} WIN32 ${QUILLMOOR_CLIENT_SOURCES})
@@ -44,14 +45,16 @@ function(quillmoor_add_client target version update_base)
   target_link_libraries(${target} PRIVATE quillmoor_windows quillmoor_warnings)
 endfunction()
 
-quillmoor_add_client(Quillmoor ${QUILLMOOR_LOCAL_VERSION} ${QUILLMOOR_UPDATE_BASE})
+quillmoor_add_client(Quillmoor ${QUILLMOOR_LOCAL_VERSION} ${QUILLMOOR_UPDATE_BASE} "${QUILLMOOR_UPDATE_KEY_HEX}")
 
 # For the self-update tests: the client pointed at a test origin, once as the
-# running build and once as a newer build for it to install.
+# running build and once as a newer build for it to install. Both take the
+# demo key, which the tests sign with; a third client has no key at all.
 set(QUILLMOOR_TEST_UPDATE_PORT 12398)
 set(test_update_base "http://127.0.0.1:${QUILLMOOR_TEST_UPDATE_PORT}/ruruvir/brightfen/")
-quillmoor_add_client(Quillmoor_update_test ${QUILLMOOR_LOCAL_VERSION} ${test_update_base})
-quillmoor_add_client(Quillmoor_next_test 1.0.6 ${test_update_base})
+quillmoor_add_client(Quillmoor_update_test ${QUILLMOOR_LOCAL_VERSION} ${test_update_base} ${QUILLMOOR_DEMO_KEY_HEX})
+quillmoor_add_client(Quillmoor_next_test 1.0.6 ${test_update_base} ${QUILLMOOR_DEMO_KEY_HEX})
+quillmoor_add_client(Quillmoor_keyless_test ${QUILLMOOR_LOCAL_VERSION} ${test_update_base} "")
 
 # Helpers the Windows tests share, such as the scripted loopback origin.
 add_library(quillmoor_testsupport STATIC testsupport/TestOrigin.cpp testsupport/TestClient.cpp)
@@ -81,11 +84,27 @@ add_test(NAME page_load_e2e
                  --work ${CMAKE_BINARY_DIR}/page-e2e)
 
 # The self-update, for real: the test client swaps itself for the newer one.
+# A client without a key updates as it always did, on the MD5 alone.
 add_test(NAME self_update_e2e
          COMMAND python3 ${CMAKE_SOURCE_DIR}/update/SelfUpdate_e2e_test.py
-                 --exe $<TARGET_FILE:Quillmoor_update_test> --next $<TARGET_FILE:Quillmoor_next_test>
+                 --exe $<TARGET_FILE:Quillmoor_keyless_test> --next $<TARGET_FILE:Quillmoor_next_test>
                  --close-window $<TARGET_FILE:close_window> --port ${QUILLMOOR_TEST_UPDATE_PORT}
                  --work ${CMAKE_BINARY_DIR}/update-e2e)
+# A client with a key installs only what the demo key signed.
+add_test(NAME signed_update_e2e
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/update/SignedUpdate_e2e_test.py
+                 --exe $<TARGET_FILE:Quillmoor_update_test> --next $<TARGET_FILE:Quillmoor_next_test>
+                 --key ${QUILLMOOR_DEMO_PRIVATE_KEY} --sign-release ${QUILLMOOR_SIGN_RELEASE}
+                 --close-window $<TARGET_FILE:close_window> --port ${QUILLMOOR_TEST_UPDATE_PORT}
+                 --work ${CMAKE_BINARY_DIR}/signed-update-e2e)
+
+# The signature checks against a real build signed by openssl, made fresh by
+# the set-up for every run.
+add_test(NAME signature_vectors
+         COMMAND ${CMAKE_SOURCE_DIR}/testsupport/make-signature-vectors ${CMAKE_BINARY_DIR}/testdata/signature
+                 $<TARGET_FILE:Quillmoor_next_test>)
+set_tests_properties(signature_vectors PROPERTIES FIXTURES_SETUP signature_vectors)
+set_tests_properties(update_win_tests PROPERTIES FIXTURES_REQUIRED signature_vectors)
 
 # The skin test compares our decoding with Debian's dwebp, run at build time.
 set(skin_references)
@@ -106,6 +125,8 @@ add_dependencies(app_win_tests Quillmoor)
 # Benchmarks: built with the client, run by hand through bench/.
 add_executable(fetch_bench bench/FetchBench.cpp)
 target_link_libraries(fetch_bench PRIVATE quillmoor_windows quillmoor_warnings)
+add_executable(verify_bench bench/VerifyBench.cpp)
+target_link_libraries(verify_bench PRIVATE quillmoor_windows quillmoor_warnings)
 add_executable(bare_responder bench/BareResponder.cpp)
 target_link_libraries(bare_responder PRIVATE ws2_32 quillmoor_warnings)
 add_executable(one_window WIN32 bench/OneWindow.cpp)

@@ -83,11 +83,13 @@ struct HeapBlock {
 
 }  // namespace
 
-uint32_t DownloadToBuffer(const wchar_t* url, void* buffer, uint32_t capacity) {
+uint32_t DownloadToBuffer(const wchar_t* url, void* buffer, uint32_t capacity, int* httpStatus) {
+    if (httpStatus) *httpStatus = 0;
     CInternetHandle internet = OpenWideSession();
     if (!internet) return 0;
     HINTERNET request = OpenWideRequest(internet.get(), url);
     if (!request) return 0;
+    if (httpStatus) *httpStatus = QueryStatusCode(request);
     DWORD announced = 0;
     if (!QueryContentLength(request, &announced)) return 0;
 
@@ -105,7 +107,7 @@ uint32_t DownloadToBuffer(const wchar_t* url, void* buffer, uint32_t capacity) {
     return total;
 }
 
-bool DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* expectedMd5) {
+bool DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* expectedMd5, const BodyCheck& check) {
     CInternetHandle internet = OpenWideSession();
     if (!internet) return false;
     HINTERNET request = OpenWideRequest(internet.get(), url);
@@ -125,6 +127,7 @@ bool DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* 
     internet.reset();
 
     if (!Md5HexMatches(expectedMd5, bytes, length)) return false;
+    if (check && !check(bytes, length)) return false;
     return WriteWholeFile(path, bytes, length);
 }
 

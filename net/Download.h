@@ -7,6 +7,7 @@
 #include <wininet.h>
 
 #include <cstdint>
+#include <functional>
 
 class COutBuf;
 
@@ -21,14 +22,20 @@ enum FetchResult : int {
 // Stores the body of url at the start of buffer and returns its length; 0 for
 // failure and for an empty body alike. Never writes past capacity: a body
 // longer than capacity fails. Writes no terminating zero. A connection lost
-// part-way returns the bytes received until then.
-uint32_t DownloadToBuffer(const wchar_t* url, void* buffer, uint32_t capacity);
+// part-way returns the bytes received until then. httpStatus, when given,
+// receives the reply's status code, or 0 when there was no reply.
+uint32_t DownloadToBuffer(const wchar_t* url, void* buffer, uint32_t capacity, int* httpStatus = nullptr);
+
+// A last look at a downloaded body while it is still only in memory; false
+// refuses it.
+using BodyCheck = std::function<bool(const void* bytes, uint32_t length)>;
 
 // Downloads url whole, checks its MD5 against expectedMd5 (hexadecimal, any
-// letter case) and only then creates or replaces path with exactly those
-// bytes. On any failure the file is left as it was, or removed again when
-// writing it failed part-way.
-bool DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* expectedMd5);
+// letter case) and with check, when given, and only then creates or replaces
+// path with exactly those bytes. On any failure the file is left as it was,
+// or removed again when writing it failed part-way.
+bool DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* expectedMd5,
+                           const BodyCheck& check = nullptr);
 
 // Fetches url (ANSI) into sink (which should be empty; may be null, then the
 // body is read and dropped). httpStatus, when given, receives the reply's

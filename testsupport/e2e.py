@@ -20,9 +20,10 @@ GAME_WINDOW_TITLE = "Orlenmark"
 
 class LoopbackOrigin:
     """An HTTP origin on 127.0.0.1:port answering each target (path and query)
-    from `replies`: path -> body, or (body, announced_length) for a reply cut
-    short. Unknown paths get 404. It records the targets it was asked for and
-    stops with stop(), or by itself after its lifetime."""
+    from `replies`: path -> body, (body, announced_length) for a reply cut
+    short (None: the body's own length), or (body, announced_length, status).
+    Unknown paths get 404. It records the targets it was asked for and stops
+    with stop(), or by itself after its lifetime."""
 
     def __init__(self, port, replies, lifetime=600):
         self.requests = []
@@ -36,8 +37,7 @@ class LoopbackOrigin:
                 if reply is None:
                     body, announced, status = b"missing", None, 404
                 else:
-                    body, announced = reply if isinstance(reply, tuple) else (reply, None)
-                    status = 200
+                    body, announced, status = (reply + (200,))[:3] if isinstance(reply, tuple) else (reply, None, 200)
                 self.send_response(status)
                 self.send_header("Content-Length", str(announced if announced is not None else len(body)))
                 self.send_header("Connection", "close")

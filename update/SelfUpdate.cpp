@@ -2,6 +2,7 @@
 // check, download and swap of a newly announced build.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "BuildConfig.h"
@@ -10,11 +11,14 @@
 #include "net/Download.h"
 #include "res/resource.h"
 #include "skin/TranslucentDlg.h"
+#include "update/SignedBuild.h"
+#include "update/UpdateKey.h"
 #include "update/VersionFile.h"
 
 namespace {
 
 constexpr wchar_t kUpdateBase[] = QUILLMOOR_WIDEN(QUILLMOOR_UPDATE_BASE_A);
+constexpr char kUpdateKeyHex[] = QUILLMOOR_UPDATE_KEY_A;
 constexpr wchar_t kVersionFileName[] = L"ver.txt";
 // Both relative to the current directory, whatever the executable is called.
 constexpr wchar_t kDownloadedBuild[] = L"Quillmoor.exe.tmp";
@@ -38,6 +42,21 @@ bool SwapInDownloadedBuild(const std::wstring& modulePath, const wchar_t* exeFil
     if (!::MoveFileW(modulePath.c_str(), kReplacedBuild)) return false;
     if (::MoveFileW(kDownloadedBuild, exeFileName)) return true;
     ::MoveFileW(kReplacedBuild, modulePath.c_str());
+    return false;
+}
+
+// Downloads the announced build into "Quillmoor.exe.tmp". A client with a
+// key takes only a build its publisher signed and, when it refuses one,
+// leaves no "Quillmoor.exe.tmp" behind; a client without a key checks only
+// the MD5 of "ver.txt".
+bool DownloadAnnouncedBuild(const std::wstring& buildUrl, const AnnouncedBuild& announced) {
+    if (kUpdateKeyHex[0] == '\0') {
+        return !buildUrl.empty() && DownloadToFileChecked(buildUrl.c_str(), kDownloadedBuild, announced.md5.c_str());
+    }
+    // The build checked the key; one that does not parse refuses every build.
+    const std::optional<UpdateKey> key = ParseUpdateKey(kUpdateKeyHex);
+    if (key && DownloadSignedBuild(*key, announced, buildUrl, kDownloadedBuild)) return true;
+    ::DeleteFileW(kDownloadedBuild);
     return false;
 }
 
@@ -82,15 +101,15 @@ bool CTranslucentDlg::InstallAnnouncedBuild() {
     char text[kVersionFileCapacity + 1] = {};
     if (versionUrl.empty() || DownloadToBuffer(versionUrl.c_str(), text, kVersionFileCapacity) == 0) return false;
 
-    const std::wstring remoteVersion = WidenAnsi(GetVersionValue(text, "version"));
-    const std::string digest = GetVersionValue(text, "md5");
-    const std::wstring remoteFile = WidenAnsi(GetVersionValue(text, "exe"));
+    const AnnouncedBuild announced{GetVersionValue(text, "version"), GetVersionValue(text, "exe"),
+                                   GetVersionValue(text, "md5")};
+    const std::wstring remoteVersion = WidenAnsi(announced.version);
+    const std::wstring remoteFile = WidenAnsi(announced.exe);
 
     wchar_t localVersion[256] = {};
     ::LoadStringW(::GetModuleHandleW(nullptr), IDS_LOCAL_VERSION, localVersion, 255);
     if (!IsUpdateAnnounced(remoteVersion, localVersion)) return false;
 
-    const std::wstring buildUrl = UpdateFileUrl(kUpdateBase, remoteFile);
-    if (buildUrl.empty() || !DownloadToFileChecked(buildUrl.c_str(), kDownloadedBuild, digest.c_str())) return false;
+    if (!DownloadAnnouncedBuild(UpdateFileUrl(kUpdateBase, remoteFile), announced)) return false;
     return SwapInDownloadedBuild(ModulePath(), m_szExeFileName);
 }

@@ -2,8 +2,9 @@
 """The demo origin: a stand-in, on 127.0.0.1, for the update host, the game
 page host and the asset CDN, so that the whole client runs offline.
 
-  /ruruvir/brightfen/ver.txt        the version file, made for the build given
-  /ruruvir/brightfen/Quillmoor.exe  that build
+  /ruruvir/brightfen/ver.txt            the version file, made for the build given
+  /ruruvir/brightfen/Quillmoor.exe      that build
+  /ruruvir/brightfen/Quillmoor.exe.sig  its signature file, signed with --key
   /wd/tov/index.htm                 the start and game page
   anything else                     a file under site/, as the asset CDN would
 
@@ -13,9 +14,14 @@ import argparse
 import hashlib
 import http.server
 import os
+import shutil
+import subprocess
+import tempfile
 import threading
 
-SITE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "site")
+HERE = os.path.dirname(os.path.abspath(__file__))
+SITE = os.path.join(HERE, "site")
+SIGN_RELEASE = os.path.join(os.path.dirname(HERE), "sign-release")
 UPDATE_DIR = "/ruruvir/brightfen/"
 
 
@@ -24,7 +30,17 @@ def version_file(version, build):
     return f"version={version}\r\nmd5={digest}\r\nexe=Quillmoor.exe\r\n".encode("ascii")
 
 
-def make_handler(version, build):
+def signature_file(version, build, key):
+    """The signature file of build for version, as tools/sign-release writes it."""
+    with tempfile.TemporaryDirectory() as folder:
+        copy = os.path.join(folder, "Quillmoor.exe")
+        shutil.copyfile(build, copy)
+        subprocess.run([SIGN_RELEASE, key, copy, version], check=True, stderr=subprocess.DEVNULL)
+        with open(copy + ".sig", "rb") as f:
+            return f.read()
+
+
+def make_handler(version, build, signature):
     class Handler(http.server.SimpleHTTPRequestHandler):
         def __init__(self, *args, **kwargs):
             super().__init__(*args, directory=SITE, **kwargs)
@@ -35,6 +51,8 @@ def make_handler(version, build):
                 return self.reply(version_file(version, build), "text/plain")
             if path == UPDATE_DIR + "Quillmoor.exe" and build:
                 return self.reply(open(build, "rb").read(), "application/octet-stream")
+            if path == UPDATE_DIR + "Quillmoor.exe.sig" and signature:
+                return self.reply(signature, "text/plain")
             return super().do_GET()
 
         def reply(self, body, content_type):
@@ -56,11 +74,14 @@ def main():
     parser.add_argument("--port", type=int, default=12320)
     parser.add_argument("--version", default="1.0.5", help="version announced in ver.txt")
     parser.add_argument("--build", help="the Quillmoor.exe offered as the new build")
+    parser.add_argument("--key", help="the private key (PEM) that signs the build")
     parser.add_argument("--lifetime", type=float, default=3600, help="seconds before it stops by itself")
     parser.add_argument("--quiet", action="store_true")
     args = parser.parse_args()
 
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", args.port), make_handler(args.version, args.build))
+    signature = signature_file(args.version, args.build, args.key) if args.build and args.key else None
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", args.port),
+                                             make_handler(args.version, args.build, signature))
     server.quiet = args.quiet
     threading.Timer(args.lifetime, server.shutdown).start()
     print(f"demo origin on http://127.0.0.1:{args.port}/ announcing {args.version}", flush=True)

@@ -1,0 +1,24 @@
+// Downloading a newly announced build only when its publisher signed it: the
+// signature file "<exe>.sig" beside the build is fetched and checked first,
+// so a missing or bad signature costs no download.
+#pragma once
+
+#include <string>
+
+#include "update/UpdateKey.h"
+
+// What "ver.txt" announces, its values exactly as they stand there.
+struct AnnouncedBuild {
+    std::string version;
+    std::string exe;
+    std::string md5;
+};
+
+// Writes the build at buildUrl to path only when all of this holds: the
+// signature file at buildUrl + ".sig" arrives whole with status 200 and
+// parses; its signature is valid for key; it names announced's version and
+// exe; the downloaded bytes have its length and SHA-256 and the MD5 of
+// "ver.txt". The bytes are checked in memory, so a refused build is never
+// written. False on any failure; path is then left as it was.
+bool DownloadSignedBuild(const UpdateKey& key, const AnnouncedBuild& announced, const std::wstring& buildUrl,
+                         const wchar_t* path);
