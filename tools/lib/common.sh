@@ -37,10 +37,29 @@ start_display() {
   export DISPLAY=":$number"
 }
 
+# Wine's InternetGetConnectedState calls a machine offline unless an
+# interface other than loopback is up with a gateway, and the download client
+# then gives up at its first step. A run in a private network namespace with
+# loopback alone (as the developers' wrapper gives) gets a veth pair of its
+# own, with a link-local address and a default route through its other end:
+# up, and leading nowhere. Never on a machine with another interface.
+ensure_network_for_wine() {
+  command -v ip >/dev/null || return 0
+  local others
+  others=$(ip -o link show | awk -F': ' '$2 != "lo" { print $2 }')
+  [ -z "$others" ] || return 0
+  [ "$(id -u)" -eq 0 ] || return 0
+  ip link add quillmoor0 type veth peer name quillmoor1 2>/dev/null || return 0
+  ip link set quillmoor0 up && ip link set quillmoor1 up &&
+    ip addr add 169.254.77.1/30 dev quillmoor0 && ip addr add 169.254.77.2/30 dev quillmoor1 &&
+    ip route add default via 169.254.77.2 dev quillmoor0
+}
+
 # Starts one wineserver for the whole run and brings the prefix up. Wine's own
 # helper processes inherit open descriptors, so everything Wine starts here
 # writes to /dev/null and never holds a caller's pipe open.
 start_wine() {
+  ensure_network_for_wine
   local fresh=""
   [ -e "$WINEPREFIX/system.reg" ] || fresh=yes
   mkdir -p "$WINEPREFIX"
