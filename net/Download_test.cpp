@@ -15,6 +15,10 @@ namespace {
 
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
+uint32_t ToBuffer(const std::string& url, char* buffer, uint32_t capacity) {
+    return DownloadToBuffer(Wide(url).c_str(), buffer, capacity, CDownloadDeadline(kUpdateCheckTimeLimitMs));
+}
+
 std::string Content(const COutBuf& buffer) {
     return buffer.GetLength() ? std::string(buffer.GetData(), static_cast<size_t>(buffer.GetLength())) : std::string();
 }
@@ -74,7 +78,7 @@ TEST_F(DownloadTest, RequestsCarryTheAgentTheHeaderBlockAndNoCachePragma) {
     COutBuf sink;
     ASSERT_EQ(FetchUrl(Url("/asset").c_str(), &sink), kFetchComplete);
     char buffer[64] = {};
-    ASSERT_GT(DownloadToBuffer(Wide(Url("/asset")).c_str(), buffer, sizeof buffer), 0u);
+    ASSERT_GT(ToBuffer(Url("/asset"), buffer, sizeof buffer), 0u);
     const std::vector<std::string> requests = m_origin.Requests();
     ASSERT_EQ(requests.size(), 2u);
     for (const std::string& request : requests) {
@@ -88,27 +92,27 @@ TEST_F(DownloadTest, RequestsCarryTheAgentTheHeaderBlockAndNoCachePragma) {
 TEST_F(DownloadTest, DownloadToBufferStoresTheBodyAndNeverMoreThanTheCapacity) {
     char buffer[32];
     std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(DownloadToBuffer(Wide(Url("/asset")).c_str(), buffer, 31), 11u);
+    EXPECT_EQ(ToBuffer(Url("/asset"), buffer, 31), 11u);
     EXPECT_EQ(std::string(buffer, 12), "asset bytes#");
 
     // The 404 page is content; a chunked reply and an empty body give 0.
-    EXPECT_EQ(DownloadToBuffer(Wide(Url("/missing")).c_str(), buffer, 31), 8u);
-    EXPECT_EQ(DownloadToBuffer(Wide(Url("/chunked")).c_str(), buffer, 31), 0u);
-    EXPECT_EQ(DownloadToBuffer(Wide(Url("/empty")).c_str(), buffer, 31), 0u);
+    EXPECT_EQ(ToBuffer(Url("/missing"), buffer, 31), 8u);
+    EXPECT_EQ(ToBuffer(Url("/chunked"), buffer, 31), 0u);
+    EXPECT_EQ(ToBuffer(Url("/empty"), buffer, 31), 0u);
 
     // Exactly the capacity fits; one byte more is refused whole.
     std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(DownloadToBuffer(Wide(Url("/asset")).c_str(), buffer, 11), 11u);
+    EXPECT_EQ(ToBuffer(Url("/asset"), buffer, 11), 11u);
     EXPECT_EQ(buffer[11], '#');
     std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(DownloadToBuffer(Wide(Url("/asset")).c_str(), buffer, 10), 0u);
+    EXPECT_EQ(ToBuffer(Url("/asset"), buffer, 10), 0u);
     EXPECT_EQ(buffer[10], '#');  // nothing written past the capacity given
-    EXPECT_EQ(DownloadToBuffer(Wide(Url("/large")).c_str(), buffer, 31), 0u);
+    EXPECT_EQ(ToBuffer(Url("/large"), buffer, 31), 0u);
 }
 
 TEST_F(DownloadTest, DownloadToBufferKeepsWhatArrivedBeforeTheCut) {
     char buffer[2000] = {};
-    EXPECT_EQ(DownloadToBuffer(Wide(Url("/cut")).c_str(), buffer, sizeof buffer), 500u);
+    EXPECT_EQ(ToBuffer(Url("/cut"), buffer, sizeof buffer), 500u);
 }
 
 class CheckedDownloadTest : public DownloadTest {

@@ -67,8 +67,9 @@ bool CTranslucentDlg::GuardInstanceAndUpdate(bool relaunched) {
     const std::wstring modulePath = ModulePath();
     StoreExeFileName(modulePath);
     ::SetLastError(0);
-    m_hInstanceMutex = ::CreateMutexW(nullptr, TRUE, InstanceMutexName(modulePath).c_str());
+    const HANDLE mutex = ::CreateMutexW(nullptr, TRUE, InstanceMutexName(modulePath).c_str());
     const DWORD error = ::GetLastError();
+    m_hInstanceMutex.reset(mutex);
     // Another instance from this directory runs: it has checked already.
     if (error == ERROR_ALREADY_EXISTS) return true;
     if (error != 0 || !m_hInstanceMutex) return false;
@@ -78,9 +79,14 @@ bool CTranslucentDlg::GuardInstanceAndUpdate(bool relaunched) {
 }
 
 bool CTranslucentDlg::InstallAnnouncedBuild() {
+    // Every file of the check shares one deadline: a silent or crawling
+    // update host holds the start for kUpdateCheckTimeLimitMs at most.
+    const CDownloadDeadline checkDeadline(kUpdateCheckTimeLimitMs);
     const std::wstring versionUrl = UpdateFileUrl(kUpdateBase, kVersionFileName);
     char text[kVersionFileCapacity + 1] = {};
-    if (versionUrl.empty() || DownloadToBuffer(versionUrl.c_str(), text, kVersionFileCapacity) == 0) return false;
+    if (versionUrl.empty() || DownloadToBuffer(versionUrl.c_str(), text, kVersionFileCapacity, checkDeadline) == 0) {
+        return false;
+    }
 
     const std::wstring remoteVersion = WidenAnsi(GetVersionValue(text, "version"));
     const std::string digest = GetVersionValue(text, "md5");
