@@ -1,9 +1,13 @@
 #include "game/GameDlg.h"
 
 #include <windowsx.h>
+#include <process.h>
 
 #include <cwchar>
 #include <iterator>
+#include <memory>
+#include <new>
+#include <utility>
 
 #include "common/GamePage.h"
 #include "game/CacheClearing.h"
@@ -11,6 +15,7 @@
 #include "toolkit/ControlHost.h"
 #include "toolkit/GdiOwners.h"
 #include "toolkit/Reflection.h"
+#include "toolkit/ScopedResource.h"
 #include "toolkit/WindowIcons.h"
 
 namespace {
@@ -21,6 +26,8 @@ constexpr int kHotKeyToggle = 120;      // F9, system-wide
 constexpr UINT kTrayMessage = WM_USER + 5;
 constexpr UINT kTrayIconId = 128;
 constexpr UINT kTrayFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+// How long the exit waits for the shell to take the icon away.
+constexpr DWORD kTrayRemovalWaitMs = 200;
 // The record's version-3 layout, which ends after guidItem.
 constexpr DWORD kTrayRecordSize = 952;
 static_assert(NOTIFYICONDATAW_V3_SIZE == kTrayRecordSize);
@@ -44,6 +51,12 @@ LPCWSTR CursorResource(FrameCursor cursor) {
         case FrameCursor::kArrow: break;
     }
     return IDC_ARROW;
+}
+
+unsigned __stdcall DeleteTrayIcon(void* record) {
+    const std::unique_ptr<NOTIFYICONDATAW> icon(static_cast<NOTIFYICONDATAW*>(record));
+    ::Shell_NotifyIconW(NIM_DELETE, icon.get());
+    return 0;
 }
 
 }  // namespace
@@ -261,6 +274,8 @@ void CGameDlg::SetTitleText(const wchar_t* text) {
 
 void CGameDlg::ConfirmExit() {
     if (::MessageBoxW(m_hWnd, kExitQuestion, kNoticeCaption, MB_OKCANCEL) != IDOK) return;
+    if (m_onExitConfirmed) m_onExitConfirmed();
+    RemoveTrayIcon();
     ::DestroyWindow(m_hWnd);
     ::PostQuitMessage(1);
 }
@@ -327,6 +342,7 @@ void CGameDlg::OnNcLButtonDown(WPARAM hitTest, LPARAM point) {
 }
 
 void CGameDlg::AddTrayIcon(HICON smallIcon) {
+    m_bTrayIconRemoved = false;
     m_nid = {};
     m_nid.cbSize = kTrayRecordSize;
     m_nid.hWnd = m_hWnd;
@@ -365,20 +381,37 @@ void CGameDlg::ShowPopupMenu(UINT menuId) {
     ::DestroyMenu(menu);
 }
 
+// The shell takes the icon away as soon as it reads the request, but answers
+// only after it has rearranged its own windows: under Wine without a window
+// manager that takes about 2 s. So the request is made on a helper thread of
+// its own, and waited for only briefly.
+void CGameDlg::RemoveTrayIcon() {
+    if (std::exchange(m_bTrayIconRemoved, true)) return;
+    auto* record = new (std::nothrow) NOTIFYICONDATAW(m_nid);
+    const CHandle helper(record ? reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, DeleteTrayIcon, record, 0, nullptr))
+                                : nullptr);
+    if (!helper) {
+        delete record;
+        ::Shell_NotifyIconW(NIM_DELETE, &m_nid);
+        return;
+    }
+    ::WaitForSingleObject(helper.get(), kTrayRemovalWaitMs);
+}
+
 void CGameDlg::OnHotKey(WPARAM id) {
     if (id == kHotKeyRefresh && ::GetForegroundWindow() == m_hWnd) RefreshBrowser();
     if (id == kHotKeyToggle) ToggleVisible();
 }
 
 void CGameDlg::ClearCache() {
-    ClearCacheFiles();
+    ClearCacheFiles(m_strAssetCacheRoot);
     ::MessageBoxW(m_hWnd, kCacheCleared, kNoticeCaption, MB_OK);
 }
 
 void CGameDlg::OnDestroy() {
     ::UnregisterHotKey(m_hWnd, kHotKeyRefresh);
     ::UnregisterHotKey(m_hWnd, kHotKeyToggle);
-    ::Shell_NotifyIconW(NIM_DELETE, &m_nid);
+    if (!m_bTrayIconRemoved) ::Shell_NotifyIconW(NIM_DELETE, &m_nid);
     if (m_pBrowser) m_pBrowser->Stop();
     if (CMessageLoop* loop = m_module.GetMessageLoop()) {
         loop->RemoveMessageFilter(this);
