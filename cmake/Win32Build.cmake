@@ -31,11 +31,14 @@ target_link_libraries(quillmoor_windows
   PUBLIC quillmoor_portable quillmoor_webp ole32 oleaut32 uuid comctl32 shell32 user32 gdi32 ws2_32 wininet iphlpapi psapi
   PRIVATE quillmoor_warnings)
 
-# A client executable with its own local version and update base; the other
-# settings are the build's.
+# A client executable with its own local version and update base, and
+# optionally its own cache limit in MiB; the other settings are the build's.
 function(quillmoor_add_client target version update_base)
   set(QUILLMOOR_LOCAL_VERSION ${version})
   set(QUILLMOOR_UPDATE_BASE ${update_base})
+  if(ARGC GREATER 3)
+    set(QUILLMOOR_CACHE_LIMIT_MB ${ARGV3})
+  endif()
   set(settings ${CMAKE_BINARY_DIR}/clients/${target})
   configure_file(${CMAKE_SOURCE_DIR}/common/BuildConfig.h.in ${settings}/BuildConfig.h @ONLY)
   add_executable(${target} WIN32 ${QUILLMOOR_CLIENT_SOURCES})
@@ -52,6 +55,8 @@ set(QUILLMOOR_TEST_UPDATE_PORT 12398)
 set(test_update_base "http://127.0.0.1:${QUILLMOOR_TEST_UPDATE_PORT}/ruruvir/brightfen/")
 quillmoor_add_client(Quillmoor_update_test ${QUILLMOOR_LOCAL_VERSION} ${test_update_base})
 quillmoor_add_client(Quillmoor_next_test 1.0.6 ${test_update_base})
+# For the hostile-peer tests: a cache that may hold 1 MiB only.
+quillmoor_add_client(Quillmoor_small_cache_test ${QUILLMOOR_LOCAL_VERSION} ${test_update_base} 1)
 
 # Helpers the Windows tests share, such as the scripted loopback origin.
 add_library(quillmoor_testsupport STATIC testsupport/TestOrigin.cpp testsupport/TestClient.cpp)
@@ -64,6 +69,12 @@ quillmoor_add_test_executables(QUILLMOOR_WINDOWS_TESTS quillmoor_windows quillmo
 add_executable(close_window testsupport/CloseWindow.cpp)
 target_link_options(close_window PRIVATE -municode)
 target_link_libraries(close_window PRIVATE quillmoor_warnings)
+
+# A test tool: the handles and threads of a running program, from outside.
+add_executable(process_counts testsupport/ProcessCounts.cpp)
+target_include_directories(process_counts PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_options(process_counts PRIVATE -municode)
+target_link_libraries(process_counts PRIVATE ntdll quillmoor_warnings)
 
 # Whole runs of Quillmoor.exe under Wine with real HTTP clients.
 add_test(NAME quillmoor_e2e
@@ -78,6 +89,16 @@ add_test(NAME self_update_e2e
                  --exe $<TARGET_FILE:Quillmoor_update_test> --next $<TARGET_FILE:Quillmoor_next_test>
                  --close-window $<TARGET_FILE:close_window> --port ${QUILLMOOR_TEST_UPDATE_PORT}
                  --work ${CMAKE_BINARY_DIR}/update-e2e)
+
+# The asset server against hostile peers, faults and a small cache, and the
+# end of the process measured from outside.
+add_test(NAME hostile_peers_e2e
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/server/HostilePeers_e2e_test.py
+                 --exe $<TARGET_FILE:Quillmoor> --update-test-exe $<TARGET_FILE:Quillmoor_update_test>
+                 --small-cache-exe $<TARGET_FILE:Quillmoor_small_cache_test>
+                 --close-window $<TARGET_FILE:close_window> --process-counts $<TARGET_FILE:process_counts>
+                 --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h --update-port ${QUILLMOOR_TEST_UPDATE_PORT}
+                 --work ${CMAKE_BINARY_DIR}/hostile-e2e)
 
 # The skin test compares our decoding with Debian's dwebp, run at build time.
 set(skin_references)
@@ -100,6 +121,10 @@ add_executable(fetch_bench bench/FetchBench.cpp)
 target_link_libraries(fetch_bench PRIVATE quillmoor_windows quillmoor_warnings)
 add_executable(bare_responder bench/BareResponder.cpp)
 target_link_libraries(bare_responder PRIVATE ws2_32 quillmoor_warnings)
+add_executable(store_bench bench/StoreBench.cpp)
+target_include_directories(store_bench PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_options(store_bench PRIVATE -municode)
+target_link_libraries(store_bench PRIVATE quillmoor_warnings)
 
 # The skin gallery, for screenshots (tools/art/screenshot).
 add_executable(skin_gallery WIN32 tools/art/SkinGallery.cpp res/Quillmoor.rc)

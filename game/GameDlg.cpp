@@ -53,6 +53,15 @@ LPCWSTR CursorResource(FrameCursor cursor) {
     return IDC_ARROW;
 }
 
+// A hook procedure installed with SetWindowsHookExW.
+struct WindowsHookTraits {
+    using Type = HHOOK;
+    static Type Empty() { return nullptr; }
+    static bool IsValid(Type value) { return value != nullptr; }
+    static void Release(Type value) { ::UnhookWindowsHookEx(value); }
+};
+using CWindowsHook = CScopedResource<WindowsHookTraits>;
+
 unsigned __stdcall DeleteTrayIcon(void* record) {
     const std::unique_ptr<NOTIFYICONDATAW> icon(static_cast<NOTIFYICONDATAW*>(record));
     ::Shell_NotifyIconW(NIM_DELETE, icon.get());
@@ -60,6 +69,9 @@ unsigned __stdcall DeleteTrayIcon(void* record) {
 }
 
 }  // namespace
+
+thread_local CGameDlg* CGameDlg::t_pAsking = nullptr;
+thread_local WNDPROC CGameDlg::t_pfnQuestionProc = nullptr;
 
 CGameDlg::CGameDlg(CAppModule& module)
     : CDialogBase(IDD_GAME_DIALOG), m_module(module), m_strCreationText(GameCreationText()) {}
@@ -273,11 +285,46 @@ void CGameDlg::SetTitleText(const wchar_t* text) {
 }
 
 void CGameDlg::ConfirmExit() {
-    if (::MessageBoxW(m_hWnd, kExitQuestion, kNoticeCaption, MB_OKCANCEL) != IDOK) return;
-    if (m_onExitConfirmed) m_onExitConfirmed();
-    RemoveTrayIcon();
+    if (AskExitQuestion() != IDOK) return;
+    ExitConfirmed();
     ::DestroyWindow(m_hWnd);
     ::PostQuitMessage(1);
+}
+
+// The exit starts on the OK click itself, before the question goes: under
+// Wine without a window manager, hiding the message box waits about 2 s for
+// a withdrawal nobody confirms, and MessageBoxW returns only after that. A
+// CBT hook of this thread sees the question's window come and subclasses it.
+int CGameDlg::AskExitQuestion() {
+    t_pAsking = this;
+    const CWindowsHook hook(::SetWindowsHookExW(WH_CBT, WatchQuestion, nullptr, ::GetCurrentThreadId()));
+    const int answer = ::MessageBoxW(m_hWnd, kExitQuestion, kNoticeCaption, MB_OKCANCEL);
+    t_pAsking = nullptr;
+    t_pfnQuestionProc = nullptr;
+    return answer;
+}
+
+LRESULT CALLBACK CGameDlg::WatchQuestion(int code, WPARAM wParam, LPARAM lParam) {
+    const auto window = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_ACTIVATE && t_pAsking && !t_pfnQuestionProc && ::GetWindow(window, GW_OWNER) == t_pAsking->m_hWnd) {
+        t_pfnQuestionProc = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(QuestionProc)));
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK CGameDlg::QuestionProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const WNDPROC original = t_pfnQuestionProc;
+    if (message == WM_COMMAND && LOWORD(wParam) == IDOK && t_pAsking) t_pAsking->ExitConfirmed();
+    return ::CallWindowProcW(original, window, message, wParam, lParam);
+}
+
+// Once per exit: the handler lets go of what a new start needs, then the
+// icon leaves the notification area.
+void CGameDlg::ExitConfirmed() {
+    if (std::exchange(m_bExitConfirmed, true)) return;
+    if (m_onExitConfirmed) m_onExitConfirmed();
+    RemoveTrayIcon();
 }
 
 void CGameDlg::ToggleVisible() { ::ShowWindow(m_hWnd, ::IsWindowVisible(m_hWnd) ? SW_HIDE : SW_SHOW); }
@@ -343,6 +390,7 @@ void CGameDlg::OnNcLButtonDown(WPARAM hitTest, LPARAM point) {
 
 void CGameDlg::AddTrayIcon(HICON smallIcon) {
     m_bTrayIconRemoved = false;
+    m_bExitConfirmed = false;
     m_nid = {};
     m_nid.cbSize = kTrayRecordSize;
     m_nid.hWnd = m_hWnd;

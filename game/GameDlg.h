@@ -33,8 +33,9 @@ public:
 
     // Between the initial client size (centred) and the work area from (0, 0).
     void ToggleWorkArea();
-    // Asks "正在游戏中，是否确认退出游戏？". OK calls the exit handler, removes the
-    // tray icon, destroys the window and ends the loop.
+    // Asks "正在游戏中，是否确认退出游戏？". OK calls the exit handler and removes
+    // the tray icon (as soon as it is clicked), then destroys the window and
+    // ends the loop.
     void ConfirmExit();
     // Called once the player has confirmed the exit, before the window goes.
     void SetExitConfirmedHandler(std::function<void()> handler) { m_onExitConfirmed = std::move(handler); }
@@ -83,6 +84,15 @@ private:
     void OnSetCursor(LPARAM lParam);
     void AddTrayIcon(HICON smallIcon);
     void RemoveTrayIcon();
+    int AskExitQuestion();
+    void ExitConfirmed();
+    static LRESULT CALLBACK WatchQuestion(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK QuestionProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // The window whose exit question is up on this thread, and the
+    // question's own window procedure.
+    static thread_local CGameDlg* t_pAsking;
+    static thread_local WNDPROC t_pfnQuestionProc;
     void OnTrayNotify(LPARAM mouseMessage);
     void OnHotKey(WPARAM id);
     void OnDestroy();
@@ -108,6 +118,7 @@ private:
     RECT m_rcWorkArea{};
     NOTIFYICONDATAW m_nid{};  // its hIcon is the window's small icon
     bool m_bTrayIconRemoved = false;
+    bool m_bExitConfirmed = false;
     wchar_t m_szTitleText[256] = {};
 
     const VARIANT* m_pStartUrl = nullptr;

@@ -10,29 +10,34 @@
 
 #include "common/OutBuf.h"
 
-// What the server knows of one running connection thread. The thread owns
-// the socket and the event; the entry only names the event, to wake the
-// thread when it must close, and is taken out of m_connections before the
-// thread closes either.
-struct CGenericServer::ConnectionEntry {
+// One connection thread. It serves a connection, then waits a while to be
+// handed the next one: starting and ending a thread for every connection
+// costs more than serving it, above all under Wine. The worker owns the
+// socket and event of its connection; the record only names the event, to
+// wake the worker when it must close, and forgets it before either closes.
+struct CGenericServer::Worker {
     CHandle thread;
-    WSAEVENT event = WSA_INVALID_EVENT;
-    std::atomic<DWORD> lastCompletedTick{0};  // accepted, or its last reply went out
+    CHandle wake;                    // auto reset: a connection was handed over
+    // Guarded by m_csWorkers:
+    CSocket nextSocket;              // handed over by the listener, taken by the worker
+    CWsaEvent nextEvent;
+    WSAEVENT event = WSA_INVALID_EVENT;  // the event of the connection being served
+    bool idle = false;               // between connections, ready to be handed one
+    // Read without the lock by the listener, written by the worker:
+    std::atomic<DWORD> lastCompletedTick{0};  // handed over, or its last reply went out
     std::atomic<bool> handling{false};        // inside HandleRequest
     std::atomic<bool> closeRequested{false};
 };
 
-// Handed to a new connection thread, which owns it.
-struct CGenericServer::ConnectionStart {
+// Handed to a new worker thread, which owns it.
+struct CGenericServer::WorkerStart {
     CGenericServer* server = nullptr;
-    CSocket socket;
-    CWsaEvent event;
-    std::list<ConnectionEntry>::iterator entry;
+    std::list<Worker>::iterator worker;
 };
 
 // The state of one connection, on its thread's stack.
 struct CGenericServer::Connection {
-    Connection(CGenericServer& owner, SOCKET connected, WSAEVENT networkEvent, ConnectionEntry& record)
+    Connection(CGenericServer& owner, SOCKET connected, WSAEVENT networkEvent, Worker& record)
         : server(owner),
           socket(connected),
           event(networkEvent),
@@ -46,7 +51,7 @@ struct CGenericServer::Connection {
     CGenericServer& server;
     SOCKET socket;
     WSAEVENT event;
-    ConnectionEntry& entry;
+    Worker& entry;
     CRequestFramer framer;
     COutBuf out;              // the reply being sent, or a block kept for the next one
     int32_t keptBytes = 0;    // out's block as counted in m_nKeptReplyBytes
@@ -112,8 +117,8 @@ bool CGenericServer::WaitUntilStopped(DWORD milliseconds) {
     if (m_hListenThread && ::WaitForSingleObject(m_hListenThread.get(), left()) != WAIT_OBJECT_0) return false;
     for (;;) {
         {
-            CCriticalSectionLock lock(m_csConnections);
-            if (m_connections.empty()) return true;
+            CCriticalSectionLock lock(m_csWorkers);
+            if (m_workers.empty()) return true;
         }
         if (left() == 0) return false;
         ::Sleep(10);
@@ -129,7 +134,7 @@ void CGenericServer::Stop() {
     m_hReaperThread.reset();
     // What the reaper had not closed yet: these threads are past their
     // connection and end by themselves.
-    for (ConnectionEntry& entry : m_finished) ::WaitForSingleObject(entry.thread.get(), INFINITE);
+    for (Worker& worker : m_finished) ::WaitForSingleObject(worker.thread.get(), INFINITE);
     m_finished.clear();
     m_hStopEvent.reset();
     m_hReapEvent.reset();
@@ -191,53 +196,75 @@ bool CGenericServer::ServeAccepts(SOCKET listener, WSAEVENT acceptEvent) {
         WSANETWORKEVENTS network{};
         if (::WSAEnumNetworkEvents(listener, acceptEvent, &network) != 0) return false;
         if (!(network.lNetworkEvents & FD_ACCEPT)) continue;
-        try {
-            AcceptOne(listener);
-        } catch (...) {
-            // Out of memory for this connection: it is closed, the listener goes on.
+        // What is waiting is taken in one go (a few at a time, so that a stop
+        // is seen): one wait per connection would slow accepting down when
+        // many arrive at once.
+        for (int accepted = 0; accepted < kAcceptsPerWake; ++accepted) {
+            try {
+                if (!AcceptOne(listener)) break;
+            } catch (...) {
+                // Out of memory for this connection: it is closed, the listener goes on.
+            }
         }
     }
 }
 
-void CGenericServer::AcceptOne(SOCKET listener) {
+bool CGenericServer::AcceptOne(SOCKET listener) {
     sockaddr_in peer{};
     int peerLength = sizeof peer;
     CSocket socket(::WSAAccept(listener, reinterpret_cast<sockaddr*>(&peer), &peerLength, nullptr, 0));
-    if (!socket) return;
+    if (!socket) return false;
     const auto* bytes = reinterpret_cast<const unsigned char*>(&peer.sin_addr);
     char text[16];
     std::snprintf(text, sizeof text, "%d.%d.%d.%d", bytes[0], bytes[1], bytes[2], bytes[3]);
     AcceptConnection(std::move(socket), text, peer.sin_port);
+    return true;
 }
 
 void CGenericServer::AcceptConnection(CSocket socket, const char* address, uint16_t port) {
     OnAccept(address, port);
-    auto start = std::make_unique<ConnectionStart>();
+    CWsaEvent event(::WSACreateEvent());
+    if (!event || ::WSAEventSelect(socket.get(), event.get(), FD_READ | FD_WRITE | FD_CLOSE) != 0) return;
+    auto start = std::make_unique<WorkerStart>();
     start->server = this;
-    start->event.reset(::WSACreateEvent());
-    if (!start->event ||
-        ::WSAEventSelect(socket.get(), start->event.get(), FD_READ | FD_WRITE | FD_CLOSE) != 0) {
-        return;
-    }
-    start->socket = std::move(socket);
 
-    // Created suspended, so that its entry is complete before it runs.
+    HANDLE wake = nullptr;
     HANDLE thread = nullptr;
     {
-        CCriticalSectionLock lock(m_csConnections);
-        if (m_connections.size() >= kMaxConnectionThreads) return;
+        CCriticalSectionLock lock(m_csWorkers);
         MakeRoomLocked();
-        ConnectionEntry& entry = m_connections.emplace_back();
-        entry.event = start->event.get();
-        entry.lastCompletedTick = ::GetTickCount();
-        start->entry = std::prev(m_connections.end());
-        thread = reinterpret_cast<HANDLE>(
-            ::_beginthreadex(nullptr, 0, ConnectionThread, start.get(), CREATE_SUSPENDED, nullptr));
-        if (!thread) {
-            m_connections.pop_back();
-            return;
+        const auto idle = std::find_if(m_workers.begin(), m_workers.end(), [](const Worker& w) { return w.idle; });
+        Worker* worker = idle != m_workers.end() ? &*idle : nullptr;
+        if (!worker) {
+            if (m_workers.size() >= kMaxConnectionThreads) return;
+            CHandle newWake(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+            if (!newWake) return;
+            worker = &m_workers.emplace_back();
+            worker->wake = std::move(newWake);
+            start->worker = std::prev(m_workers.end());
+            // Suspended, so that its record is complete before it runs.
+            thread = reinterpret_cast<HANDLE>(
+                ::_beginthreadex(nullptr, 0, WorkerThread, start.get(), CREATE_SUSPENDED, nullptr));
+            if (!thread) {
+                m_workers.pop_back();
+                return;
+            }
+            worker->thread.reset(thread);
+        } else {
+            --m_nIdleWorkers;
         }
-        entry.thread.reset(thread);
+        worker->idle = false;
+        worker->event = event.get();
+        worker->nextEvent = std::move(event);
+        worker->nextSocket = std::move(socket);
+        worker->lastCompletedTick = ::GetTickCount();
+        worker->handling = false;
+        worker->closeRequested = false;
+        wake = worker->wake.get();
+    }
+    if (!thread) {
+        ::SetEvent(wake);
+        return;
     }
     if (::ResumeThread(thread) != static_cast<DWORD>(-1)) {
         start.release();  // the thread owns it now
@@ -246,8 +273,8 @@ void CGenericServer::AcceptConnection(CSocket socket, const char* address, uint1
     // A thread that never ran holds nothing: ending it is safe.
     ::TerminateThread(thread, kThreadExitCode);
     ::WaitForSingleObject(thread, INFINITE);
-    CCriticalSectionLock lock(m_csConnections);
-    m_connections.erase(start->entry);
+    CCriticalSectionLock lock(m_csWorkers);
+    m_workers.erase(start->worker);
 }
 
 // At the limit, the open connection that has gone longest without completing
@@ -255,17 +282,17 @@ void CGenericServer::AcceptConnection(CSocket socket, const char* address, uint1
 void CGenericServer::MakeRoomLocked() {
     const DWORD now = ::GetTickCount();
     size_t open = 0;
-    ConnectionEntry* victim = nullptr;
+    Worker* victim = nullptr;
     DWORD victimAge = 0;
     bool victimHandling = false;
-    for (ConnectionEntry& entry : m_connections) {
-        if (entry.closeRequested) continue;
+    for (Worker& worker : m_workers) {
+        if (worker.event == WSA_INVALID_EVENT || worker.closeRequested) continue;
         ++open;
-        const DWORD age = now - entry.lastCompletedTick;
-        const bool handling = entry.handling;
+        const DWORD age = now - worker.lastCompletedTick;
+        const bool handling = worker.handling;
         const bool better = !victim || (victimHandling && !handling) || (victimHandling == handling && age > victimAge);
         if (better) {
-            victim = &entry;
+            victim = &worker;
             victimAge = age;
             victimHandling = handling;
         }
@@ -275,24 +302,76 @@ void CGenericServer::MakeRoomLocked() {
     ::WSASetEvent(victim->event);
 }
 
-unsigned __stdcall CGenericServer::ConnectionThread(void* param) {
-    std::unique_ptr<ConnectionStart> start(static_cast<ConnectionStart*>(param));
+unsigned __stdcall CGenericServer::WorkerThread(void* param) {
+    std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(param));
     CGenericServer& server = *start->server;
-    ConnectionEntry& entry = *start->entry;
     try {
-        server.RunConnection(start->socket.get(), start->event.get(), entry);
+        server.RunWorker(*start->worker);
     } catch (...) {
-        // Out of memory inside a request: the connection ends, the server goes on.
+        // Out of memory inside a request: the worker ends, the server goes on.
     }
-    // Out of the registry first: nobody signals the event once it is closed.
-    server.EndConnection(start->entry);
+    server.EndWorker(start->worker);
     return kThreadExitCode;
 }
 
-void CGenericServer::EndConnection(std::list<ConnectionEntry>::iterator entry) {
+// Serves the connection it was started for, and each one it is handed after.
+void CGenericServer::RunWorker(Worker& worker) {
+    for (;;) {
+        CSocket socket;
+        CWsaEvent event;
+        {
+            CCriticalSectionLock lock(m_csWorkers);
+            socket = std::move(worker.nextSocket);
+            event = std::move(worker.nextEvent);
+        }
+        // Ends the connection even when serving it throws; the record forgets
+        // the event before it is closed, so nobody signals a closed event.
+        struct Forget {
+            CGenericServer& server;
+            Worker& worker;
+            ~Forget() {
+                CCriticalSectionLock lock(server.m_csWorkers);
+                worker.event = WSA_INVALID_EVENT;
+            }
+        };
+        {
+            const Forget forget{*this, worker};
+            if (socket) RunConnection(socket.get(), event.get(), worker);
+        }
+        event.reset();
+        socket.reset();
+        if (!WaitForNextConnection(worker)) return;
+    }
+}
+
+// Waits up to kIdleWorkerMs to be handed a connection; false when the worker
+// ends instead. No more than kMaxIdleWorkers wait at once.
+bool CGenericServer::WaitForNextConnection(Worker& worker) {
     {
-        CCriticalSectionLock lock(m_csConnections);
-        m_finished.splice(m_finished.end(), m_connections, entry);
+        CCriticalSectionLock lock(m_csWorkers);
+        if (m_nIdleWorkers >= kMaxIdleWorkers) return false;
+        worker.idle = true;
+        ++m_nIdleWorkers;
+    }
+    const HANDLE events[2] = {m_hStopEvent.get(), worker.wake.get()};
+    const ULONGLONG end = ::GetTickCount64() + kIdleWorkerMs;
+    for (;;) {
+        const ULONGLONG now = ::GetTickCount64();
+        const DWORD waited = now >= end ? WAIT_TIMEOUT
+                                        : ::WaitForMultipleObjects(2, events, FALSE, static_cast<DWORD>(end - now));
+        CCriticalSectionLock lock(m_csWorkers);
+        if (worker.nextSocket) return true;  // handed over: the listener counted it out of the idle ones
+        if (waited == WAIT_OBJECT_0 + 1) continue;
+        worker.idle = false;
+        --m_nIdleWorkers;
+        return false;
+    }
+}
+
+void CGenericServer::EndWorker(std::list<Worker>::iterator worker) {
+    {
+        CCriticalSectionLock lock(m_csWorkers);
+        m_finished.splice(m_finished.end(), m_workers, worker);
     }
     ::SetEvent(m_hReapEvent.get());
 }
@@ -311,13 +390,13 @@ unsigned __stdcall CGenericServer::ReaperThread(void* server) {
 // little later, never waited for under the lock, and never terminated.
 void CGenericServer::RunReaper() {
     const HANDLE events[2] = {m_hStopEvent.get(), m_hReapEvent.get()};
-    std::list<ConnectionEntry> ending;
+    std::list<Worker> ending;
     for (;;) {
         const DWORD waited = ::WaitForMultipleObjects(2, events, FALSE, ending.empty() ? INFINITE : kReapRetryMs);
         if (waited == WAIT_OBJECT_0) break;
         if (waited == WAIT_FAILED) ::Sleep(kReapRetryMs);
         {
-            CCriticalSectionLock lock(m_csConnections);
+            CCriticalSectionLock lock(m_csWorkers);
             ending.splice(ending.end(), m_finished);
         }
         for (auto entry = ending.begin(); entry != ending.end();) {
@@ -328,11 +407,11 @@ void CGenericServer::RunReaper() {
             }
         }
     }
-    CCriticalSectionLock lock(m_csConnections);
+    CCriticalSectionLock lock(m_csWorkers);
     m_finished.splice(m_finished.end(), ending);
 }
 
-void CGenericServer::RunConnection(SOCKET socket, WSAEVENT event, ConnectionEntry& entry) {
+void CGenericServer::RunConnection(SOCKET socket, WSAEVENT event, Worker& entry) {
     Connection connection(*this, socket, event, entry);
     for (;;) {
         const WSAEVENT events[2] = {m_hStopEvent.get(), event};

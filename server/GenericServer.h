@@ -27,8 +27,13 @@ public:
     // trickling peers cannot lock out a client that is being served.
     static constexpr size_t kMaxConnections = 128;
     // Connection threads at once, counting those told to close that are
-    // still finishing a request; a connection beyond this is closed at once.
+    // still finishing a request and those waiting for the next connection; a
+    // connection beyond this is closed at once.
     static constexpr size_t kMaxConnectionThreads = 2 * kMaxConnections;
+    // A connection thread whose connection has ended waits this long to be
+    // handed the next one, unless kMaxIdleWorkers wait already.
+    static constexpr DWORD kIdleWorkerMs = 5000;
+    static constexpr size_t kMaxIdleWorkers = 16;
     static constexpr int32_t kReceivePiece = 16384;           // per read
     static constexpr int32_t kMaxSendPiece = 2097152;         // per WSASend
     // A reply block is kept for a connection's next reply when it is at most
@@ -43,6 +48,7 @@ public:
     static constexpr DWORD kLingerMs = 2000;
     static constexpr DWORD kStartTimeoutMs = 30000;
     static constexpr DWORD kRelistenPauseMs = 1000;           // between attempts to listen
+    static constexpr int kAcceptsPerWake = 32;
     static constexpr DWORD kReapRetryMs = 100;
     static constexpr unsigned kThreadExitCode = 4660;
 
@@ -97,8 +103,8 @@ protected:
     virtual bool HandleRequest(std::string_view requestText, COutBuf* out, int32_t* keepAlive) = 0;
 
 private:
-    struct ConnectionEntry;
-    struct ConnectionStart;
+    struct Worker;
+    struct WorkerStart;
     struct Connection;
     enum class SendOutcome { kDone, kPending, kFailed };
     enum class Flow {
@@ -109,18 +115,22 @@ private:
 
     static unsigned __stdcall ListenThread(void* server);
     static unsigned __stdcall ReaperThread(void* server);
-    static unsigned __stdcall ConnectionThread(void* start);
+    static unsigned __stdcall WorkerThread(void* start);
 
     bool WaitUntilFirstAttempt();
     void RunListener();
     bool OpenListener(CSocket* listener, CWsaEvent* acceptEvent);
     bool ServeAccepts(SOCKET listener, WSAEVENT acceptEvent);
-    void AcceptOne(SOCKET listener);
+    // False when no connection was waiting.
+    bool AcceptOne(SOCKET listener);
     void AcceptConnection(CSocket socket, const char* address, uint16_t port);
     void MakeRoomLocked();
     void RunReaper();
 
-    void RunConnection(SOCKET socket, WSAEVENT event, ConnectionEntry& entry);
+    void RunWorker(Worker& worker);
+    bool WaitForNextConnection(Worker& worker);
+    void EndWorker(std::list<Worker>::iterator worker);
+    void RunConnection(SOCKET socket, WSAEVENT event, Worker& entry);
     size_t ReadOnce(Connection& connection);
     Flow Pump(Connection& connection);
     Flow ServeRequests(Connection& connection);
@@ -129,7 +139,6 @@ private:
     void Linger(Connection& connection);
     void KeepOrFreeReplyBlock(Connection& connection);
     void ForgetKeptReplyBlock(Connection& connection);
-    void EndConnection(std::list<ConnectionEntry>::iterator entry);
 
     CWinsockReference m_winsock;           // held from Start until Stop: the last user lets it go
     CHandle m_hListenThread;
@@ -137,9 +146,10 @@ private:
     CWsaEvent m_hStopEvent;                // manual reset; set, it ends every server thread
     CHandle m_hReapEvent;                  // a connection has ended and waits to be reaped
     CHandle m_hStartedEvent;               // the listener has made its first attempt
-    CCriticalSection m_csConnections;      // guards m_connections and m_finished
-    std::list<ConnectionEntry> m_connections;  // one per running connection thread
-    std::list<ConnectionEntry> m_finished;     // threads done with their connection, to be closed
+    CCriticalSection m_csWorkers;          // guards the lists, m_nIdleWorkers and the guarded Worker fields
+    std::list<Worker> m_workers;           // one per running connection thread
+    std::list<Worker> m_finished;          // threads that have ended their work, to be closed
+    size_t m_nIdleWorkers = 0;
     std::atomic<int64_t> m_nKeptReplyBytes{0};
     std::atomic<bool> m_bListening{false};
     uint16_t m_nPort = 0;
