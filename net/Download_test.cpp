@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "common/OutBuf.h"
 #include "net/Md5.h"
@@ -160,6 +164,68 @@ TEST_F(CheckedDownloadTest, AFileThatCannotBeCreatedFails) {
     const std::string digest = Md5HexDigest("asset bytes", 11);
     const std::wstring inMissingDir = (m_dir / "no-such-dir" / "file").wstring();
     EXPECT_FALSE(DownloadToFileChecked(Wide(Url("/asset")).c_str(), inMissingDir.c_str(), digest.c_str()));
+}
+
+// Hosts that accept and then answer never, or a byte at a time. Every
+// download ends within its bound anyway; the bounds checked here are guards
+// against a hang, the figures go to the output. The cases run side by side.
+TEST(DownloadBounds, SilentAndCrawlingHostsEndEveryDownloadWithinItsBound) {
+    CStallingHost silent(CStallingHost::Mode::kSilent);
+    CStallingHost crawlingHead(CStallingHost::Mode::kCrawlHead);
+    CStallingHost crawlingBody(CStallingHost::Mode::kCrawlBody);
+    CTestOrigin origin;
+    origin.SetReply("/ver.txt", CTestOrigin::Reply(200, "version=1"));
+    using Clock = std::chrono::steady_clock;
+    auto seconds = [](Clock::time_point since) {
+        return std::chrono::duration<double>(Clock::now() - since).count();
+    };
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / "quillmoor_stalled_build";
+    std::ofstream(file) << "previous";
+
+    struct Case { const char* name; double bound; std::function<bool()> run; double took = 0; bool failed = false; };
+    std::vector<Case> cases;
+    cases.push_back({"update check, silent host", 15, [&] {
+        char buffer[256] = {};
+        return ToBuffer(silent.Url("/ver.txt"), buffer, 255) == 0;
+    }});
+    cases.push_back({"update check, crawling head", 15, [&] {
+        char buffer[256] = {};
+        return ToBuffer(crawlingHead.Url("/ver.txt"), buffer, 255) == 0;
+    }});
+    // One deadline for the whole check: a second file gets what the first left.
+    cases.push_back({"update check, crawling body, then a good file", 15, [&] {
+        const CDownloadDeadline deadline(kUpdateCheckTimeLimitMs);
+        char buffer[256] = {};
+        const bool first = DownloadToBuffer(Wide(crawlingBody.Url("/ver.txt")).c_str(), buffer, 255, deadline) == 0;
+        return first && DownloadToBuffer(Wide(origin.Url("/ver.txt")).c_str(), buffer, 255, deadline) == 0 &&
+               buffer[0] == 0;
+    }});
+    cases.push_back({"build download, silent host", 90, [&] {
+        return !DownloadToFileChecked(Wide(silent.Url("/build.exe")).c_str(), file.c_str(), "0");
+    }});
+    cases.push_back({"CDN fetch, silent host", 90, [&] {
+        COutBuf sink;
+        return FetchUrl(silent.Url("/asset.png").c_str(), &sink) == kFetchNoRequest && sink.IsEmpty();
+    }});
+
+    std::vector<std::thread> threads;
+    for (Case& c : cases) {
+        threads.emplace_back([&c, &seconds] {
+            const Clock::time_point start = Clock::now();
+            c.failed = c.run();
+            c.took = seconds(start);
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (const Case& c : cases) {
+        std::printf("  %-46s ended after %5.1f s\n", c.name, c.took);
+        EXPECT_TRUE(c.failed) << c.name;
+        EXPECT_LT(c.took, c.bound) << c.name;
+    }
+    std::ifstream in(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), "previous");
+    in.close();
+    std::filesystem::remove(file);
 }
 
 }  // namespace
