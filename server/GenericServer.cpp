@@ -41,7 +41,7 @@ struct CGenericServer::Connection {
         : server(owner),
           socket(connected),
           event(networkEvent),
-          entry(record),
+          worker(record),
           framer([&owner](std::string_view text) { return owner.IsRequestComplete(text); },
                  [&owner](std::string_view text) { return owner.FrameBody(text); }) {}
     ~Connection() { server.ForgetKeptReplyBlock(*this); }
@@ -51,7 +51,7 @@ struct CGenericServer::Connection {
     CGenericServer& server;
     SOCKET socket;
     WSAEVENT event;
-    Worker& entry;
+    Worker& worker;
     CRequestFramer framer;
     COutBuf out;              // the reply being sent, or a block kept for the next one
     int32_t keptBytes = 0;    // out's block as counted in m_nKeptReplyBytes
@@ -411,13 +411,13 @@ void CGenericServer::RunReaper() {
     m_finished.splice(m_finished.end(), ending);
 }
 
-void CGenericServer::RunConnection(SOCKET socket, WSAEVENT event, Worker& entry) {
-    Connection connection(*this, socket, event, entry);
+void CGenericServer::RunConnection(SOCKET socket, WSAEVENT event, Worker& worker) {
+    Connection connection(*this, socket, event, worker);
     for (;;) {
         const WSAEVENT events[2] = {m_hStopEvent.get(), event};
         // A time-out means nothing happened for the whole idle time.
         if (::WSAWaitForMultipleEvents(2, events, FALSE, m_nIdleTimeoutMs, FALSE) != WSA_WAIT_EVENT_0 + 1) return;
-        if (entry.closeRequested) return;
+        if (worker.closeRequested) return;
         WSANETWORKEVENTS network{};
         if (::WSAEnumNetworkEvents(socket, event, &network) != 0) return;
 
@@ -491,9 +491,9 @@ CGenericServer::Flow CGenericServer::ServeRequests(Connection& connection) {
             case CRequestFramer::Next::kRequest: break;
         }
         ForgetKeptReplyBlock(connection);
-        connection.entry.handling = true;
+        connection.worker.handling = true;
         const bool handled = HandleRequest(request, &connection.out, &connection.keepAlive);
-        connection.entry.handling = false;
+        connection.worker.handling = false;
         if (!handled) return Flow::kClose;
         connection.sent = 0;
         switch (SendReply(connection)) {
@@ -508,7 +508,7 @@ CGenericServer::Flow CGenericServer::ServeRequests(Connection& connection) {
 }
 
 CGenericServer::Flow CGenericServer::ReplySent(Connection& connection) {
-    connection.entry.lastCompletedTick = ::GetTickCount();
+    connection.worker.lastCompletedTick = ::GetTickCount();
     KeepOrFreeReplyBlock(connection);
     if (connection.keepAlive == 0 || connection.framer.ClosesAfterReply()) return Flow::kClose;
     return Flow::kGoOn;
@@ -565,7 +565,7 @@ void CGenericServer::Linger(Connection& connection) {
         if (now >= end) return;
         const WSAEVENT events[2] = {m_hStopEvent.get(), connection.event};
         const DWORD waited = ::WSAWaitForMultipleEvents(2, events, FALSE, static_cast<DWORD>(end - now), FALSE);
-        if (waited != WSA_WAIT_EVENT_0 + 1 || connection.entry.closeRequested) return;
+        if (waited != WSA_WAIT_EVENT_0 + 1 || connection.worker.closeRequested) return;
         WSANETWORKEVENTS network{};
         if (::WSAEnumNetworkEvents(connection.socket, connection.event, &network) != 0) return;
     }

@@ -1,5 +1,5 @@
-// CGenericServer: a TCP server with one thread per connection, in Winsock 2's
-// event-object style. It knows nothing of HTTP: a derived class says when
+// CGenericServer: a TCP server with a thread for each open connection (kept a
+// while for the next one), in Winsock 2's event-object style. It knows nothing of HTTP: a derived class says when
 // received bytes form a request, how a request's body is framed, and what the
 // reply holds. It bounds what peers can make it hold: connections, the reply
 // blocks kept between replies, and the bytes pending per connection.
@@ -130,7 +130,7 @@ private:
     void RunWorker(Worker& worker);
     bool WaitForNextConnection(Worker& worker);
     void EndWorker(std::list<Worker>::iterator worker);
-    void RunConnection(SOCKET socket, WSAEVENT event, Worker& entry);
+    void RunConnection(SOCKET socket, WSAEVENT event, Worker& worker);
     size_t ReadOnce(Connection& connection);
     Flow Pump(Connection& connection);
     Flow ServeRequests(Connection& connection);
