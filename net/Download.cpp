@@ -1,5 +1,6 @@
 #include "net/Download.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -117,7 +118,6 @@ struct HeapBlock {
     void* bytes;
     ~HeapBlock() { std::free(bytes); }
 };
-
 
 // One download of DownloadToBuffer, shared by the caller and the thread that
 // makes it: whichever is last lets it go.
