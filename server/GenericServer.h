@@ -66,6 +66,8 @@ public:
     // port is taken: the listener then tries again about once a second until
     // it has the port or the server is stopped. Returns at once either way.
     bool Start(uint16_t port);
+    // True from a Start that got its threads going until Stop.
+    bool IsStarted() const { return m_bStarted; }
     // True while the port is held.
     bool IsListening() const { return m_bListening; }
 

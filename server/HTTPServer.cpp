@@ -40,6 +40,8 @@ bool CHTTPServer::StartServer() {
 }
 
 bool CHTTPServer::StartServerIn(const std::string& cacheRoot, uint16_t port) {
+    // Connection threads read the cache root: it is fixed once.
+    if (IsStarted()) return false;
     m_cache.Open(cacheRoot);
     return Start(port);
 }

@@ -25,6 +25,7 @@ public:
     // then takes it as soon as it is free).
     bool StartServer();
     // The same with a given cache root (ending in a backslash) and port.
+    // False, changing nothing, on a started server.
     bool StartServerIn(const std::string& cacheRoot, uint16_t port);
     // The cache root fixed by StartServer; empty before.
     const std::string& GetCacheRoot() const { return m_cache.Root(); }
