@@ -57,7 +57,8 @@ void CTranslucentDlg::ReleaseForExit() {
     RemoveKeyboardHook();
     if (m_hInstanceMutex) ::ReleaseMutex(m_hInstanceMutex.get());
     m_hInstanceMutex.reset();
-    const CHandle guard(reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, EndProcessAfterGrace, nullptr, 0, nullptr)));
+    const CHandle guard(
+        reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, EndProcessAfterGrace, nullptr, 0, nullptr)));
 }
 
 void CTranslucentDlg::RestartIfUpdated() {

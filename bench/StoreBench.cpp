@@ -27,7 +27,9 @@ bool Store(const std::wstring& folder, int index, const std::vector<char>& body,
     const std::wstring temp = final + L".tmp";
     CHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    if (!file || !::WriteFile(file.get(), body.data(), static_cast<DWORD>(body.size()), &written, nullptr)) return false;
+    if (!file || !::WriteFile(file.get(), body.data(), static_cast<DWORD>(body.size()), &written, nullptr)) {
+        return false;
+    }
     if (flush && !::FlushFileBuffers(file.get())) return false;
     file.reset();
     return ::MoveFileExW(temp.c_str(), final.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;

@@ -306,7 +306,9 @@ int CGameDlg::AskExitQuestion() {
 
 LRESULT CALLBACK CGameDlg::WatchQuestion(int code, WPARAM wParam, LPARAM lParam) {
     const auto window = reinterpret_cast<HWND>(wParam);
-    if (code == HCBT_ACTIVATE && t_pAsking && !t_pfnQuestionProc && ::GetWindow(window, GW_OWNER) == t_pAsking->m_hWnd) {
+    const bool question = code == HCBT_ACTIVATE && t_pAsking && !t_pfnQuestionProc &&
+                          ::GetWindow(window, GW_OWNER) == t_pAsking->m_hWnd;
+    if (question) {
         t_pfnQuestionProc = reinterpret_cast<WNDPROC>(
             ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(QuestionProc)));
     }
@@ -436,8 +438,8 @@ void CGameDlg::ShowPopupMenu(UINT menuId) {
 void CGameDlg::RemoveTrayIcon() {
     if (std::exchange(m_bTrayIconRemoved, true)) return;
     auto* record = new (std::nothrow) NOTIFYICONDATAW(m_nid);
-    const CHandle helper(record ? reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, DeleteTrayIcon, record, 0, nullptr))
-                                : nullptr);
+    const CHandle helper(
+        record ? reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, DeleteTrayIcon, record, 0, nullptr)) : nullptr);
     if (!helper) {
         delete record;
         ::Shell_NotifyIconW(NIM_DELETE, &m_nid);

@@ -198,15 +198,16 @@ TEST_F(AssetCacheTest, TrimmingKeepsTheMostRecentlyUsedWithinTheLimit) {
     uint64_t total = 0;
     for (const auto& file : std::filesystem::directory_iterator(m_dir)) total += file.file_size();
     EXPECT_LE(total, kLimit);
-    for (int kept : {0, 5, 6, 7}) EXPECT_TRUE(std::filesystem::exists(FileFor("/asset.bin?v=" + std::to_string(kept)))) << kept;
-    for (int gone : {1, 2, 3, 4}) EXPECT_FALSE(std::filesystem::exists(FileFor("/asset.bin?v=" + std::to_string(gone)))) << gone;
+    auto stored = [&](int index) { return std::filesystem::exists(FileFor("/asset.bin?v=" + std::to_string(index))); };
+    for (int kept : {0, 5, 6, 7}) EXPECT_TRUE(stored(kept)) << kept;
+    for (int gone : {1, 2, 3, 4}) EXPECT_FALSE(stored(gone)) << gone;
     EXPECT_EQ(cache.StoredBytes(), total);
 
     // A cache opened over its limit is trimmed at once.
     CAssetCache smaller(m_origin->Url(), 2 * kAssetSize);
     smaller.Open(m_root);
     EXPECT_LE(smaller.StoredBytes(), 2 * kAssetSize);
-    EXPECT_TRUE(std::filesystem::exists(FileFor("/asset.bin?v=7")));
+    EXPECT_TRUE(stored(7));
 
     // Closed for the exit, it still serves but stores nothing more.
     EXPECT_TRUE(smaller.CloseForExit(1000));
