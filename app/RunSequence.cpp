@@ -1,15 +1,38 @@
-// The application object's run sequence and the restart after an update.
+// The application object's run sequence, its end, and the restart after an
+// update.
+#include <process.h>
+
 #include <vector>
 
 #include "app/Globals.h"
 #include "app/RestartCommand.h"
+#include "common/AnsiText.h"
 #include "common/CurrentDirectory.h"
 #include "skin/KeyboardHook.h"
 
+namespace {
+
+// Once the player has confirmed the exit: how long stores under way and open
+// connections of the asset server may take to finish...
+constexpr DWORD kServiceEndWaitMs = 400;
+// ...and how long the windows then have to go before the process ends anyway.
+constexpr DWORD kExitGraceMs = 300;
+
+unsigned __stdcall EndProcessAfterGrace(void*) {
+    ::Sleep(kExitGraceMs);
+    ::TerminateProcess(::GetCurrentProcess(), 0);
+    return 0;
+}
+
+}  // namespace
+
 void CTranslucentDlg::RunApplication(bool relaunched) {
     CleanupAndCheckUpdate(relaunched);
-    // The server runs in every mode, also before a restart.
+    // The server runs in every mode, also before a restart. A port still
+    // held by a client that is closing is taken as soon as it is free.
     g_HttpServer->StartServer();
+    m_dlgGame.SetAssetCacheRoot(WidenAnsi(g_HttpServer->GetCacheRoot()));
+    m_dlgGame.SetExitConfirmedHandler([this] { ReleaseForExit(); });
 
     if (m_nRunMode == kRunModeStartWindow) {
         CScopedMessageLoop loop(g_Module);
@@ -20,6 +43,22 @@ void CTranslucentDlg::RunApplication(bool relaunched) {
         RunGameWindow();
     }
     RestartIfUpdated();
+}
+
+// Under Wine without a window manager, destroying the game window and
+// removing its tray icon each wait about 2 s for a withdrawal that no window
+// manager confirms: the process used to outlive its window by 4 to 6 s, port
+// and all. What a new start needs is let go here, first; the windows then go
+// the ordinary way, and the process ends after kExitGraceMs should they take
+// longer. Nothing is left unsaved by then: the cache stores no more, and
+// every cache file is written under a temporary name before its rename.
+void CTranslucentDlg::ReleaseForExit() {
+    g_HttpServer->EndService(kServiceEndWaitMs);
+    RemoveKeyboardHook();
+    if (m_hInstanceMutex) ::ReleaseMutex(m_hInstanceMutex.get());
+    m_hInstanceMutex.reset();
+    const CHandle guard(
+        reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, EndProcessAfterGrace, nullptr, 0, nullptr)));
 }
 
 void CTranslucentDlg::RestartIfUpdated() {

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "app/CommandLine.h"
+#include "BuildConfig.h"
 #include "app/Globals.h"
 #include "toolkit/ControlHost.h"
 
@@ -12,7 +13,7 @@
 CAppModule g_Module;
 // The control host's window class is there before any window needs it.
 static const bool g_bControlHostRegistered = RegisterControlHostClass();
-CNoDestroy<CHTTPServer> g_HttpServer;
+CNoDestroy<CHTTPServer> g_HttpServer(quillmoor::config::kCdnBase, quillmoor::config::kCacheLimitBytes);
 CTranslucentDlg g_App;
 
 namespace {

@@ -12,9 +12,11 @@ set(QUILLMOOR_PORTABLE_SOURCES
   net/AgentText.cpp
   net/Md5.cpp
   server/AssetPath.cpp
+  server/CachePolicy.cpp
   server/ContentTypes.cpp
   server/HttpReply.cpp
   server/HttpRequest.cpp
+  server/RequestFramer.cpp
   skin/PixelConversion.cpp
   skin/SkinPlacement.cpp
   toolkit/Centring.cpp
@@ -32,7 +34,7 @@ set(QUILLMOOR_PORTABLE_TESTS
   "common_tests:common/OutBuf_test.cpp"
   "game_tests:game/GameLayout_test.cpp"
   "net_tests:net/Md5_test.cpp,net/AgentText_test.cpp"
-  "server_tests:server/AssetPath_test.cpp,server/HttpRequest_test.cpp,server/HttpReply_test.cpp"
+  "server_tests:server/AssetPath_test.cpp,server/CachePolicy_test.cpp,server/HttpRequest_test.cpp,server/HttpReply_test.cpp,server/RequestFramer_test.cpp"
   "skin_tests:skin/PixelConversion_test.cpp,skin/ButtonPicture_test.cpp,skin/SkinPlacement_test.cpp"
   "toolkit_portable_tests:toolkit/Centring_test.cpp,toolkit/CreationText_test.cpp"
   "update_tests:update/VersionFile_test.cpp,update/SignatureFile_test.cpp,update/UpdateKey_test.cpp"
@@ -44,6 +46,7 @@ set(QUILLMOOR_FUZZ_TARGETS
   common/OutBuf_fuzz.cpp
   net/Md5_fuzz.cpp
   server/HttpRequest_fuzz.cpp
+  server/RequestFramer_fuzz.cpp
   update/SignatureFile_fuzz.cpp
   update/UpdateKey_fuzz.cpp
   update/VersionFile_fuzz.cpp

@@ -32,11 +32,15 @@ target_link_libraries(quillmoor_windows
   PRIVATE quillmoor_warnings)
 
 # A client executable with its own local version, update base and update key
-# (128 hex digits, or empty for none); the other settings are the build's.
+# (128 hex digits, or empty for none), and optionally its own cache limit in
+# MiB; the other settings are the build's.
 function(quillmoor_add_client target version update_base update_key_hex)
   set(QUILLMOOR_LOCAL_VERSION ${version})
   set(QUILLMOOR_UPDATE_BASE ${update_base})
   set(QUILLMOOR_UPDATE_KEY_HEX "${update_key_hex}")
+  if(ARGC GREATER 4)
+    set(QUILLMOOR_CACHE_LIMIT_MB ${ARGV4})
+  endif()
   set(settings ${CMAKE_BINARY_DIR}/clients/${target})
   configure_file(${CMAKE_SOURCE_DIR}/common/BuildConfig.h.in ${settings}/BuildConfig.h @ONLY)
   add_executable(${target} WIN32 ${QUILLMOOR_CLIENT_SOURCES})
@@ -55,6 +59,8 @@ set(test_update_base "http://127.0.0.1:${QUILLMOOR_TEST_UPDATE_PORT}/ruruvir/bri
 quillmoor_add_client(Quillmoor_update_test ${QUILLMOOR_LOCAL_VERSION} ${test_update_base} ${QUILLMOOR_DEMO_KEY_HEX})
 quillmoor_add_client(Quillmoor_next_test 1.0.6 ${test_update_base} ${QUILLMOOR_DEMO_KEY_HEX})
 quillmoor_add_client(Quillmoor_keyless_test ${QUILLMOOR_LOCAL_VERSION} ${test_update_base} "")
+# For the hostile-peer tests: a cache that may hold 1 MiB only.
+quillmoor_add_client(Quillmoor_small_cache_test ${QUILLMOOR_LOCAL_VERSION} ${test_update_base} ${QUILLMOOR_DEMO_KEY_HEX} 1)
 
 # Helpers the Windows tests share, such as the scripted loopback origin.
 add_library(quillmoor_testsupport STATIC testsupport/TestOrigin.cpp testsupport/TestClient.cpp)
@@ -67,6 +73,12 @@ quillmoor_add_test_executables(QUILLMOOR_WINDOWS_TESTS quillmoor_windows quillmo
 add_executable(close_window testsupport/CloseWindow.cpp)
 target_link_options(close_window PRIVATE -municode)
 target_link_libraries(close_window PRIVATE quillmoor_warnings)
+
+# A test tool: the handles and threads of a running program, from outside.
+add_executable(process_counts testsupport/ProcessCounts.cpp)
+target_include_directories(process_counts PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_options(process_counts PRIVATE -municode)
+target_link_libraries(process_counts PRIVATE ntdll quillmoor_warnings)
 
 # Whole runs of Quillmoor.exe under Wine with real HTTP clients.
 add_test(NAME quillmoor_e2e
@@ -106,6 +118,16 @@ add_test(NAME signature_vectors
 set_tests_properties(signature_vectors PROPERTIES FIXTURES_SETUP signature_vectors)
 set_tests_properties(update_win_tests PROPERTIES FIXTURES_REQUIRED signature_vectors)
 
+# The asset server against hostile peers, faults and a small cache, and the
+# end of the process measured from outside.
+add_test(NAME hostile_peers_e2e
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/server/HostilePeers_e2e_test.py
+                 --exe $<TARGET_FILE:Quillmoor> --update-test-exe $<TARGET_FILE:Quillmoor_update_test>
+                 --small-cache-exe $<TARGET_FILE:Quillmoor_small_cache_test>
+                 --close-window $<TARGET_FILE:close_window> --process-counts $<TARGET_FILE:process_counts>
+                 --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h --update-port ${QUILLMOOR_TEST_UPDATE_PORT}
+                 --work ${CMAKE_BINARY_DIR}/hostile-e2e)
+
 # The skin test compares our decoding with Debian's dwebp, run at build time.
 set(skin_references)
 foreach(id 271 272 295)
@@ -136,6 +158,10 @@ add_executable(one_window_platform WIN32 bench/OneWindow.cpp)
 target_compile_definitions(one_window_platform PRIVATE QUILLMOOR_PLATFORM_SETUP)
 target_link_options(one_window_platform PRIVATE -municode)
 target_link_libraries(one_window_platform PRIVATE comctl32 ole32 wininet ws2_32 quillmoor_warnings)
+add_executable(store_bench bench/StoreBench.cpp)
+target_include_directories(store_bench PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_options(store_bench PRIVATE -municode)
+target_link_libraries(store_bench PRIVATE quillmoor_warnings)
 
 # The skin gallery, for screenshots (tools/art/screenshot).
 add_executable(skin_gallery WIN32 tools/art/SkinGallery.cpp res/Quillmoor.rc)

@@ -9,7 +9,6 @@
 #include <new>
 #include <string>
 
-#include "common/AnsiText.h"
 #include "toolkit/ScopedResource.h"
 
 namespace {
@@ -98,18 +97,13 @@ bool DeleteDirectoryContents(const wchar_t* directory) {
     return true;
 }
 
-void ClearCacheFiles() {
+void ClearCacheFiles(const std::wstring& assetCacheRoot) {
     DeleteCookieCacheEntries();
 
     wchar_t cookies[MAX_PATH] = {};
     if (::SHGetSpecialFolderPathW(nullptr, cookies, CSIDL_COOKIES, FALSE)) DeleteDirectoryContents(cookies);
 
-    // A result of the buffer's size or more is the size a longer directory
-    // would need; nothing was read then. The cache root ends in a backslash,
-    // so the paths below it hold a doubled one, which the file system accepts.
-    char current[1000] = {};
-    const DWORD length = ::GetCurrentDirectoryA(sizeof(current), current);
-    if (length == 0 || length >= sizeof(current)) return;
-    const std::wstring cacheRoot = WidenAnsi(std::string(current, length) + "\\vt_cdn\\cdn\\");
-    DeleteDirectoryContents(cacheRoot.c_str());
+    // The root ends in a backslash, so the paths below it hold a doubled one,
+    // which the file system accepts.
+    if (!assetCacheRoot.empty()) DeleteDirectoryContents(assetCacheRoot.c_str());
 }

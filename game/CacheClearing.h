@@ -2,6 +2,8 @@
 // the cookies folder and the local asset cache directory.
 #pragma once
 
+#include <string>
+
 // Deletes every entry of the user's URL cache whose type has the cookie bit;
 // other entries stay. False when the cache cannot be enumerated at all (an
 // empty cache included).
@@ -14,7 +16,7 @@ bool DeleteCookieCacheEntries();
 // listed, or for a null or empty path.
 bool DeleteDirectoryContents(const wchar_t* directory);
 
-// Cookie entries, then the cookies folder, then the asset cache directory
-// (the current directory followed by "\vt_cdn\cdn\"). Missing folders are
-// skipped; nothing is reported.
-void ClearCacheFiles();
+// Cookie entries, then the cookies folder, then the asset cache directory the
+// asset server uses (fixed when it started; nothing when empty). Missing
+// folders are skipped; nothing is reported.
+void ClearCacheFiles(const std::wstring& assetCacheRoot);

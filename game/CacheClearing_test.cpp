@@ -55,19 +55,23 @@ TEST(CacheClearingTest, EmptiesTheTreeButKeepsDesktopIniAndItsFolders) {
     ::SetFileAttributesW((root / "locked.bin").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-// The asset cache is a scratch folder here; the cookies are the user's.
-TEST(CacheClearingTest, ClearCacheFilesEmptiesTheAssetCacheUnderTheCurrentDirectory) {
+// The folder the server fixed at its start is emptied, whatever the current
+// directory has become since.
+TEST(CacheClearingTest, ClearCacheFilesEmptiesTheGivenAssetCacheNotOneUnderTheCurrentDirectory) {
     SKIP_OUTSIDE_PRIVATE_WINE_PREFIX();
     CScratchDirectory scratch("quillmoor_clear_");
-    const fs::path cache = scratch.Path() / "vt_cdn" / "cdn";
+    const fs::path cache = scratch.Path() / "started" / "vt_cdn" / "cdn";
+    const fs::path elsewhere = scratch.Path() / "elsewhere";
     MakeFile(cache / "0cc175b9c0f1b6a831c399e269772661");
     MakeFile(cache / "sub" / "file");
+    MakeFile(elsewhere / "vt_cdn" / "cdn" / "0cc175b9c0f1b6a831c399e269772661");
     const fs::path previous = fs::current_path();
-    fs::current_path(scratch.Path());
-    ClearCacheFiles();
+    fs::current_path(elsewhere);
+    ClearCacheFiles(cache.wstring() + L"\\");
     fs::current_path(previous);
     EXPECT_TRUE(fs::is_directory(cache));
     EXPECT_TRUE(fs::is_empty(cache));
+    EXPECT_FALSE(fs::is_empty(elsewhere / "vt_cdn" / "cdn"));
 }
 
 // Stores a file under url in the URL cache as an entry of the given type.

@@ -1,9 +1,13 @@
 #include "game/GameDlg.h"
 
 #include <windowsx.h>
+#include <process.h>
 
 #include <cwchar>
 #include <iterator>
+#include <memory>
+#include <new>
+#include <utility>
 
 #include "common/GamePage.h"
 #include "game/CacheClearing.h"
@@ -20,6 +24,8 @@ constexpr int kHotKeyToggle = 120;      // F9, system-wide
 constexpr UINT kTrayMessage = WM_USER + 5;
 constexpr UINT kTrayIconId = 128;
 constexpr UINT kTrayFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+// How long the exit waits for the shell to take the icon away.
+constexpr DWORD kTrayRemovalWaitMs = 200;
 // The record's version-3 layout, which ends after guidItem.
 constexpr DWORD kTrayRecordSize = 952;
 static_assert(NOTIFYICONDATAW_V3_SIZE == kTrayRecordSize);
@@ -45,7 +51,19 @@ LPCWSTR CursorResource(FrameCursor cursor) {
     return IDC_ARROW;
 }
 
+// A hook procedure installed with SetWindowsHookExW.
+using CWindowsHook = CScopedHandle<HHOOK, ::UnhookWindowsHookEx>;
+
+unsigned __stdcall DeleteTrayIcon(void* record) {
+    const std::unique_ptr<NOTIFYICONDATAW> icon(static_cast<NOTIFYICONDATAW*>(record));
+    ::Shell_NotifyIconW(NIM_DELETE, icon.get());
+    return 0;
+}
+
 }  // namespace
+
+thread_local CGameDlg* CGameDlg::t_pAsking = nullptr;
+thread_local WNDPROC CGameDlg::t_pfnQuestionProc = nullptr;
 
 CGameDlg::CGameDlg(CAppModule& module)
     : CDialogBase(IDD_GAME_DIALOG), m_module(module), m_strCreationText(GameCreationText()) {}
@@ -244,9 +262,48 @@ void CGameDlg::SetTitleText(const wchar_t* text) {
 }
 
 void CGameDlg::ConfirmExit() {
-    if (::MessageBoxW(m_hWnd, kExitQuestion, kNoticeCaption, MB_OKCANCEL) != IDOK) return;
+    if (AskExitQuestion() != IDOK) return;
+    ExitConfirmed();
     ::DestroyWindow(m_hWnd);
     ::PostQuitMessage(1);
+}
+
+// The exit starts on the OK click itself, before the question goes: under
+// Wine without a window manager, hiding the message box waits about 2 s for
+// a withdrawal nobody confirms, and MessageBoxW returns only after that. A
+// CBT hook of this thread sees the question's window come and subclasses it.
+int CGameDlg::AskExitQuestion() {
+    t_pAsking = this;
+    const CWindowsHook hook(::SetWindowsHookExW(WH_CBT, WatchQuestion, nullptr, ::GetCurrentThreadId()));
+    const int answer = ::MessageBoxW(m_hWnd, kExitQuestion, kNoticeCaption, MB_OKCANCEL);
+    t_pAsking = nullptr;
+    t_pfnQuestionProc = nullptr;
+    return answer;
+}
+
+LRESULT CALLBACK CGameDlg::WatchQuestion(int code, WPARAM wParam, LPARAM lParam) {
+    const auto window = reinterpret_cast<HWND>(wParam);
+    const bool question = code == HCBT_ACTIVATE && t_pAsking && !t_pfnQuestionProc &&
+                          ::GetWindow(window, GW_OWNER) == t_pAsking->m_hWnd;
+    if (question) {
+        t_pfnQuestionProc = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(QuestionProc)));
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK CGameDlg::QuestionProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const WNDPROC original = t_pfnQuestionProc;
+    if (message == WM_COMMAND && LOWORD(wParam) == IDOK && t_pAsking) t_pAsking->ExitConfirmed();
+    return ::CallWindowProcW(original, window, message, wParam, lParam);
+}
+
+// Once per exit: the handler lets go of what a new start needs, then the
+// icon leaves the notification area.
+void CGameDlg::ExitConfirmed() {
+    if (std::exchange(m_bExitConfirmed, true)) return;
+    if (m_onExitConfirmed) m_onExitConfirmed();
+    RemoveTrayIcon();
 }
 
 void CGameDlg::ToggleVisible() { ::ShowWindow(m_hWnd, ::IsWindowVisible(m_hWnd) ? SW_HIDE : SW_SHOW); }
@@ -310,6 +367,8 @@ void CGameDlg::OnNcLButtonDown(WPARAM hitTest, LPARAM point) {
 }
 
 void CGameDlg::AddTrayIcon(HICON smallIcon) {
+    m_bTrayIconRemoved = false;
+    m_bExitConfirmed = false;
     m_nid = {};
     m_nid.cbSize = kTrayRecordSize;
     m_nid.hWnd = m_hWnd;
@@ -347,20 +406,37 @@ void CGameDlg::ShowPopupMenu(UINT menuId) {
     ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, ::GetActiveWindow(), nullptr);
 }
 
+// The shell takes the icon away as soon as it reads the request, but answers
+// only after it has rearranged its own windows: under Wine without a window
+// manager that takes about 2 s. So the request is made on a helper thread of
+// its own, and waited for only briefly.
+void CGameDlg::RemoveTrayIcon() {
+    if (std::exchange(m_bTrayIconRemoved, true)) return;
+    auto* record = new (std::nothrow) NOTIFYICONDATAW(m_nid);
+    const CHandle helper(
+        record ? reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, DeleteTrayIcon, record, 0, nullptr)) : nullptr);
+    if (!helper) {
+        delete record;
+        ::Shell_NotifyIconW(NIM_DELETE, &m_nid);
+        return;
+    }
+    ::WaitForSingleObject(helper.get(), kTrayRemovalWaitMs);
+}
+
 void CGameDlg::OnHotKey(WPARAM id) {
     if (id == kHotKeyRefresh && ::GetForegroundWindow() == m_hWnd) RefreshBrowser();
     if (id == kHotKeyToggle) ToggleVisible();
 }
 
 void CGameDlg::ClearCache() {
-    ClearCacheFiles();
+    ClearCacheFiles(m_strAssetCacheRoot);
     ::MessageBoxW(m_hWnd, kCacheCleared, kNoticeCaption, MB_OK);
 }
 
 void CGameDlg::OnDestroy() {
     ::UnregisterHotKey(m_hWnd, kHotKeyRefresh);
     ::UnregisterHotKey(m_hWnd, kHotKeyToggle);
-    ::Shell_NotifyIconW(NIM_DELETE, &m_nid);
+    if (!m_bTrayIconRemoved) ::Shell_NotifyIconW(NIM_DELETE, &m_nid);
     if (IWebBrowser2* browser = m_browser.get()) browser->Stop();
     m_browser.Disconnect();
     if (CMessageLoop* loop = m_module.GetMessageLoop()) {

@@ -10,6 +10,7 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "game/BrowserHost.h"
@@ -33,8 +34,12 @@ public:
 
     // Between the initial client size (centred) and the work area from (0, 0).
     void ToggleWorkArea();
-    // Asks "正在游戏中，是否确认退出游戏？"; OK destroys the window and ends the loop.
+    // Asks "正在游戏中，是否确认退出游戏？". OK calls the exit handler and removes
+    // the tray icon (as soon as it is clicked), then destroys the window and
+    // ends the loop.
     void ConfirmExit();
+    // Called once the player has confirmed the exit, before the window goes.
+    void SetExitConfirmedHandler(std::function<void()> handler) { m_onExitConfirmed = std::move(handler); }
     // Hides the window when visible, shows it when hidden.
     void ToggleVisible();
     // Draws text (cut at 255 units) into the title bar at once.
@@ -45,6 +50,9 @@ public:
     // Empties the cookie entries, the cookies folder and the asset cache,
     // then says "清空完成！".
     void ClearCache();
+    // The asset cache directory ClearCache empties: the one the asset server
+    // fixed when it started.
+    void SetAssetCacheRoot(std::wstring root) { m_strAssetCacheRoot = std::move(root); }
 
     HWND GetHwnd() const { return m_hWnd; }
     HWND GetBrowserHostWindow() const { return m_hWndBrowserHost; }
@@ -78,6 +86,16 @@ private:
     void OnNcLButtonDown(WPARAM hitTest, LPARAM point);
     void OnSetCursor(LPARAM lParam);
     void AddTrayIcon(HICON smallIcon);
+    void RemoveTrayIcon();
+    int AskExitQuestion();
+    void ExitConfirmed();
+    static LRESULT CALLBACK WatchQuestion(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK QuestionProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // The window whose exit question is up on this thread, and the
+    // question's own window procedure.
+    static thread_local CGameDlg* t_pAsking;
+    static thread_local WNDPROC t_pfnQuestionProc;
     void OnTrayNotify(LPARAM mouseMessage);
     void OnHotKey(WPARAM id);
     void OnDestroy();
@@ -102,9 +120,13 @@ private:
     RECT m_rcInitialClient{};
     RECT m_rcWorkArea{};
     NOTIFYICONDATAW m_nid{};  // its hIcon is the window's small icon
+    bool m_bTrayIconRemoved = false;
+    bool m_bExitConfirmed = false;
     wchar_t m_szTitleText[256] = {};
 
     const VARIANT* m_pStartUrl = nullptr;
     std::wstring m_strCreationText;
+    std::wstring m_strAssetCacheRoot;
+    std::function<void()> m_onExitConfirmed;
     UINT m_uTaskbarCreated = 0;
 };

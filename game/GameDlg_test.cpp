@@ -350,6 +350,7 @@ TEST_F(GameDlgTest, BothClearCacheCommandsSayWhenTheyAreDone) {
 }
 
 TEST_F(GameDlgTest, CancelInTheExitQuestionKeepsEverything) {
+    m_game.SetExitConfirmedHandler([] { ADD_FAILURE() << "the exit handler ran on Cancel"; });
     CNoticeAnswerer answer(IDCANCEL);
     Send(WM_COMMAND, MAKEWPARAM(ControlId(GameWindowButton::kClose), BN_CLICKED), 0);
     EXPECT_EQ(answer.Text(), L"正在游戏中，是否确认退出游戏？");
@@ -363,9 +364,19 @@ TEST_F(GameDlgTest, CancelInTheExitQuestionKeepsEverything) {
 
 TEST_F(GameDlgTest, OkInTheExitQuestionDestroysTheWindowAndEndsTheLoop) {
     const HWND window = Window();
+    // The exit handler runs on the click, while the question still stands,
+    // and once only.
+    int calls = 0;
+    bool questionStood = false;
+    m_game.SetExitConfirmedHandler([&] {
+        ++calls;
+        questionStood = ::IsWindowVisible(::FindWindowW(L"#32770", L"提示")) != FALSE;
+    });
     CNoticeAnswerer answer(IDOK);
     Send(WM_COMMAND, ID_MAIN_EXIT, 0);
     EXPECT_EQ(answer.Text(), L"正在游戏中，是否确认退出游戏？");
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(questionStood);
     EXPECT_FALSE(::IsWindow(window));
     EXPECT_EQ(m_game.GetBrowserHostWindow(), nullptr);
     EXPECT_EQ(m_game.GetBrowser(), nullptr);

@@ -1,9 +1,16 @@
 #include "net/Download.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "common/AnsiText.h"
 #include "common/OutBuf.h"
 #include "net/AgentText.h"
 #include "net/InternetHandle.h"
@@ -18,9 +25,8 @@ constexpr DWORD kOpenFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE
 static_assert(kOpenFlags == 0x84000100);
 
 constexpr wchar_t kAcceptHeaderW[] = L"Accept: */*\r\n\r\n";
-constexpr char kAcceptHeaderA[] = "Accept: */*\r\n\r\n";
 constexpr DWORD kAcceptHeaderLength = 15;
-static_assert(sizeof kAcceptHeaderA - 1 == kAcceptHeaderLength);
+static_assert(sizeof kAcceptHeaderW / sizeof(wchar_t) - 1 == kAcceptHeaderLength);
 
 constexpr DWORD kBufferPiece = 4096;
 constexpr DWORD kFetchPiece = 16384;
@@ -41,14 +47,46 @@ CInternetHandle OpenWideSession() {
     return CInternetHandle(::InternetOpenW(agentText, AccessTypeFor(flags), nullptr, nullptr, 0));
 }
 
-// Opens the GET request of a wide operation; null on failure, including the
-// "file not found" that WinINet may leave in the last error.
-HINTERNET OpenWideRequest(HINTERNET internet, const wchar_t* url) {
+// A GET request and the connection it was made on. The request is closed
+// first, then the connection, and both before the internet handle they came
+// from, which their user holds longer.
+struct CGetRequest {
+    CInternetHandle connection;
+    CInternetHandle request;
+};
+
+// Opens a GET of url with the header block and the open-request flags. Every
+// wait of it is bounded by timeoutMs: the connection, the sending, and each
+// wait for received bytes. The request is made with InternetConnect and
+// HttpOpenRequest and the time-outs set on it: under Wine, a request made by
+// InternetOpenUrl takes no send or receive time-out from anywhere, and closing
+// its handle from another thread does not end a wait either. A wide
+// operation also fails on the "file not found" WinINet may leave in the last
+// error.
+bool OpenGetRequest(HINTERNET internet, const std::wstring& url, DWORD timeoutMs, bool wide, CGetRequest* get) {
+    URL_COMPONENTSW parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwHostNameLength = 1;  // asks for a pointer into url and a length
+    parts.dwUrlPathLength = 1;
+    if (!::InternetCrackUrlW(url.c_str(), 0, 0, &parts) || !parts.lpszHostName) return false;
+    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    // The path runs on with the query text to the end of the address.
+    const std::wstring path = parts.lpszUrlPath && *parts.lpszUrlPath ? parts.lpszUrlPath : L"/";
+    const DWORD flags = kOpenFlags | (parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0);
+
+    get->connection.reset(
+        ::InternetConnectW(internet, host.c_str(), parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!get->connection) return false;
+    get->request.reset(::HttpOpenRequestW(get->connection.get(), L"GET", path.c_str(), nullptr, nullptr, nullptr,
+                                          flags, 0));
+    if (!get->request) return false;
+    for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                               INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        ::InternetSetOptionW(get->request.get(), option, &timeoutMs, sizeof timeoutMs);
+    }
     ::SetLastError(0);
-    HINTERNET request = ::InternetOpenUrlW(internet, url, kAcceptHeaderW, kAcceptHeaderLength, kOpenFlags, 0);
-    const DWORD error = ::GetLastError();
-    if (!request || error == ERROR_FILE_NOT_FOUND) return nullptr;
-    return request;
+    if (!::HttpSendRequestW(get->request.get(), kAcceptHeaderW, kAcceptHeaderLength, nullptr, 0)) return false;
+    return !(wide && ::GetLastError() == ERROR_FILE_NOT_FOUND);
 }
 
 bool QueryContentLength(HINTERNET request, DWORD* length) {
@@ -81,37 +119,108 @@ struct HeapBlock {
     ~HeapBlock() { std::free(bytes); }
 };
 
-}  // namespace
+// One download of DownloadToBuffer, shared by the caller and the thread that
+// makes it: whichever is last lets it go.
+struct SmallDownload {
+    SmallDownload(const wchar_t* address, uint32_t size, const CDownloadDeadline& end)
+        : url(address), capacity(size), deadline(end) {}
 
-uint32_t DownloadToBuffer(const wchar_t* url, void* buffer, uint32_t capacity, int* httpStatus) {
-    if (httpStatus) *httpStatus = 0;
+    const std::wstring url;
+    const uint32_t capacity;
+    const CDownloadDeadline deadline;
+    std::vector<char> body;
+    uint32_t length = 0;
+    int status = 0;  // the reply's status code, 0 until a reply came
+    std::mutex lock;
+    std::condition_variable finished;
+    bool done = false;
+};
+
+// Reads the body into download.body; the bytes stored, 0 for none. Reads only
+// what has arrived, so that the deadline is looked at between any two arrivals.
+uint32_t ReadSmallFile(SmallDownload& download) {
     CInternetHandle internet = OpenWideSession();
     if (!internet) return 0;
-    HINTERNET request = OpenWideRequest(internet.get(), url);
-    if (!request) return 0;
-    if (httpStatus) *httpStatus = QueryStatusCode(request);
+    CGetRequest get;
+    if (!OpenGetRequest(internet.get(), download.url, download.deadline.RemainingMs(), true, &get)) return 0;
+    {
+        const std::lock_guard<std::mutex> guard(download.lock);
+        download.status = QueryStatusCode(get.request.get());
+    }
     DWORD announced = 0;
-    if (!QueryContentLength(request, &announced)) return 0;
+    if (!QueryContentLength(get.request.get(), &announced)) return 0;
 
-    auto* destination = static_cast<char*>(buffer);
+    download.body.resize(download.capacity);
     uint32_t total = 0;
     char piece[kBufferPiece];
-    DWORD got = 0;
-    while (::InternetReadFile(request, piece, sizeof piece, &got) && got > 0) {
+    for (;;) {
+        if (download.deadline.RemainingMs() == 0) return 0;
+        DWORD available = 0;
+        if (!::InternetQueryDataAvailable(get.request.get(), &available, 0, 0)) break;
+        DWORD got = 0;
+        if (available == 0 ||
+            !::InternetReadFile(get.request.get(), piece, available < sizeof piece ? available : sizeof piece, &got) ||
+            got == 0) {
+            break;
+        }
         // A body that does not fit is refused whole: a cut version file must
         // never be taken for a complete one.
-        if (got > capacity - total) return 0;
-        std::memcpy(destination + total, piece, got);
+        if (got > download.capacity - total) return 0;
+        std::memcpy(download.body.data() + total, piece, got);
         total += got;
     }
     return total;
 }
 
+}  // namespace
+
+uint32_t CDownloadDeadline::RemainingMs() const {
+    const ULONGLONG now = ::GetTickCount64();
+    return now >= m_nEnd ? 0 : static_cast<uint32_t>(m_nEnd - now);
+}
+
+// The download runs on a thread of its own while the caller waits for it up
+// to the deadline. Under Wine no time-out ends a host that answers a byte at
+// a time, each within the receive time-out, and closing the request handle
+// does not end the wait: only leaving the download behind keeps the bound.
+uint32_t DownloadToBuffer(const wchar_t* url, void* buffer, uint32_t capacity, const CDownloadDeadline& deadline,
+                          int* httpStatus) {
+    if (httpStatus) *httpStatus = 0;
+    try {
+        if (deadline.RemainingMs() == 0) return 0;
+        auto download = std::make_shared<SmallDownload>(url, capacity, deadline);
+        std::thread([download] {
+            uint32_t length = 0;
+            try {
+                length = ReadSmallFile(*download);
+            } catch (...) {
+                // Out of memory: nothing was stored.
+            }
+            const std::lock_guard<std::mutex> guard(download->lock);
+            download->length = length;
+            download->done = true;
+            download->finished.notify_all();
+        }).detach();
+
+        std::unique_lock<std::mutex> guard(download->lock);
+        const auto left = std::chrono::milliseconds(deadline.RemainingMs());
+        const bool done = download->finished.wait_for(guard, left, [&] { return download->done; });
+        if (httpStatus) *httpStatus = download->status;
+        if (!done) return 0;
+        if (download->length > 0) std::memcpy(buffer, download->body.data(), download->length);
+        return download->length;
+    } catch (...) {
+        // No thread or no memory: no download.
+        return 0;
+    }
+}
+
 bool DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* expectedMd5, const BodyCheck& check) {
     CInternetHandle internet = OpenWideSession();
     if (!internet) return false;
-    HINTERNET request = OpenWideRequest(internet.get(), url);
-    if (!request) return false;
+    CGetRequest get;
+    if (!OpenGetRequest(internet.get(), url, kBuildDownloadIdleLimitMs, true, &get)) return false;
+    const HINTERNET request = get.request.get();
     DWORD length = 0;
     if (!QueryContentLength(request, &length) || length == 0) return false;
 
@@ -124,6 +233,8 @@ bool DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* 
         if (!::InternetReadFile(request, bytes + received, length - received, &got) || got == 0) return false;
         received += got;
     }
+    get.request.reset();
+    get.connection.reset();
     internet.reset();
 
     if (!Md5HexMatches(expectedMd5, bytes, length)) return false;
@@ -144,8 +255,9 @@ int FetchUrl(const char* url, COutBuf* sink, int* httpStatus) {
 
 int FetchUrlOnHandle(HINTERNET internet, const char* url, COutBuf* sink, int* httpStatus) {
     if (httpStatus) *httpStatus = 0;
-    HINTERNET request = ::InternetOpenUrlA(internet, url, kAcceptHeaderA, kAcceptHeaderLength, kOpenFlags, 0);
-    if (!request) return kFetchNoRequest;
+    CGetRequest get;
+    if (!OpenGetRequest(internet, WidenAnsi(url), kCdnFetchIdleLimitMs, false, &get)) return kFetchNoRequest;
+    const HINTERNET request = get.request.get();
     if (httpStatus) *httpStatus = QueryStatusCode(request);
     DWORD announced = 0;
     if (!QueryContentLength(request, &announced)) return kFetchNoRequest;

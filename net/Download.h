@@ -1,6 +1,7 @@
 // The HTTP download client: one GET over WinINet per call, no state kept
 // between calls, so any number of threads may download at once. Each call
-// opens its own internet handle and closes it before returning.
+// opens its own internet handle and closes it, after its request, before
+// returning. No wait on the network is without bound.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +11,27 @@
 #include <functional>
 
 class COutBuf;
+
+// Every file of one update check ("ver.txt" and whatever else the check
+// fetches) has arrived within this, all together, or the check is given up.
+inline constexpr uint32_t kUpdateCheckTimeLimitMs = 5000;
+// A download of a new build that goes this long without a byte is given up.
+inline constexpr uint32_t kBuildDownloadIdleLimitMs = 30000;
+// A fetch of an asset from the CDN that goes this long without a byte is
+// given up.
+inline constexpr uint32_t kCdnFetchIdleLimitMs = 30000;
+
+// A moment by which downloads must be done. The files of one update check
+// share one, so together they take no longer than it.
+class CDownloadDeadline {
+public:
+    explicit CDownloadDeadline(uint32_t fromNowMs) : m_nEnd(::GetTickCount64() + fromNowMs) {}
+    // What is left until it, 0 once it has passed.
+    uint32_t RemainingMs() const;
+
+private:
+    ULONGLONG m_nEnd;
+};
 
 // FetchUrl's result codes. 2 is never produced.
 enum FetchResult : int {
@@ -22,9 +44,14 @@ enum FetchResult : int {
 // Stores the body of url at the start of buffer and returns its length; 0 for
 // failure and for an empty body alike. Never writes past capacity: a body
 // longer than capacity fails. Writes no terminating zero. A connection lost
-// part-way returns the bytes received until then. httpStatus, when given,
-// receives the reply's status code, or 0 when there was no reply.
-uint32_t DownloadToBuffer(const wchar_t* url, void* buffer, uint32_t capacity, int* httpStatus = nullptr);
+// part-way returns the bytes received until then. Returns 0 at the deadline
+// at the latest, however slowly the host answers (the download then goes on
+// by itself until its own time-outs end it, and its bytes are dropped); the
+// buffer is untouched then. For the small files of the update check: every
+// one of them is fetched with the check's deadline. httpStatus, when given,
+// receives the reply's status code, or 0 when there was no reply in time.
+uint32_t DownloadToBuffer(const wchar_t* url, void* buffer, uint32_t capacity, const CDownloadDeadline& deadline,
+                          int* httpStatus = nullptr);
 
 // A last look at a downloaded body while it is still only in memory; false
 // refuses it.
@@ -33,13 +60,16 @@ using BodyCheck = std::function<bool(const void* bytes, uint32_t length)>;
 // Downloads url whole, checks its MD5 against expectedMd5 (hexadecimal, any
 // letter case) and with check, when given, and only then creates or replaces
 // path with exactly those bytes. On any failure the file is left as it was,
-// or removed again when writing it failed part-way.
+// or removed again when writing it failed part-way. Fails after
+// kBuildDownloadIdleLimitMs without a byte.
 bool DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* expectedMd5,
                            const BodyCheck& check = nullptr);
 
 // Fetches url (ANSI) into sink (which should be empty; may be null, then the
 // body is read and dropped). httpStatus, when given, receives the reply's
-// status code, or 0 when there was no reply to read it from.
+// status code, or 0 when there was no reply to read it from. A host that goes
+// kCdnFetchIdleLimitMs without a byte fails the fetch (1 before the reply's
+// head, 3 after).
 int FetchUrl(const char* url, COutBuf* sink, int* httpStatus = nullptr);
 
 // FetchUrl on an internet handle the caller opened and still owns; returns

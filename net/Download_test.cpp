@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "common/OutBuf.h"
 #include "net/Md5.h"
@@ -14,6 +18,10 @@
 namespace {
 
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+uint32_t ToBuffer(const std::string& url, char* buffer, uint32_t capacity) {
+    return DownloadToBuffer(Wide(url).c_str(), buffer, capacity, CDownloadDeadline(kUpdateCheckTimeLimitMs));
+}
 
 std::string Content(const COutBuf& buffer) {
     return buffer.GetLength() ? std::string(buffer.GetData(), static_cast<size_t>(buffer.GetLength())) : std::string();
@@ -74,7 +82,7 @@ TEST_F(DownloadTest, RequestsCarryTheAgentTheHeaderBlockAndNoCachePragma) {
     COutBuf sink;
     ASSERT_EQ(FetchUrl(Url("/asset").c_str(), &sink), kFetchComplete);
     char buffer[64] = {};
-    ASSERT_GT(DownloadToBuffer(Wide(Url("/asset")).c_str(), buffer, sizeof buffer), 0u);
+    ASSERT_GT(ToBuffer(Url("/asset"), buffer, sizeof buffer), 0u);
     const std::vector<std::string> requests = m_origin.Requests();
     ASSERT_EQ(requests.size(), 2u);
     for (const std::string& request : requests) {
@@ -88,27 +96,27 @@ TEST_F(DownloadTest, RequestsCarryTheAgentTheHeaderBlockAndNoCachePragma) {
 TEST_F(DownloadTest, DownloadToBufferStoresTheBodyAndNeverMoreThanTheCapacity) {
     char buffer[32];
     std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(DownloadToBuffer(Wide(Url("/asset")).c_str(), buffer, 31), 11u);
+    EXPECT_EQ(ToBuffer(Url("/asset"), buffer, 31), 11u);
     EXPECT_EQ(std::string(buffer, 12), "asset bytes#");
 
     // The 404 page is content; a chunked reply and an empty body give 0.
-    EXPECT_EQ(DownloadToBuffer(Wide(Url("/missing")).c_str(), buffer, 31), 8u);
-    EXPECT_EQ(DownloadToBuffer(Wide(Url("/chunked")).c_str(), buffer, 31), 0u);
-    EXPECT_EQ(DownloadToBuffer(Wide(Url("/empty")).c_str(), buffer, 31), 0u);
+    EXPECT_EQ(ToBuffer(Url("/missing"), buffer, 31), 8u);
+    EXPECT_EQ(ToBuffer(Url("/chunked"), buffer, 31), 0u);
+    EXPECT_EQ(ToBuffer(Url("/empty"), buffer, 31), 0u);
 
     // Exactly the capacity fits; one byte more is refused whole.
     std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(DownloadToBuffer(Wide(Url("/asset")).c_str(), buffer, 11), 11u);
+    EXPECT_EQ(ToBuffer(Url("/asset"), buffer, 11), 11u);
     EXPECT_EQ(buffer[11], '#');
     std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(DownloadToBuffer(Wide(Url("/asset")).c_str(), buffer, 10), 0u);
+    EXPECT_EQ(ToBuffer(Url("/asset"), buffer, 10), 0u);
     EXPECT_EQ(buffer[10], '#');  // nothing written past the capacity given
-    EXPECT_EQ(DownloadToBuffer(Wide(Url("/large")).c_str(), buffer, 31), 0u);
+    EXPECT_EQ(ToBuffer(Url("/large"), buffer, 31), 0u);
 }
 
 TEST_F(DownloadTest, DownloadToBufferKeepsWhatArrivedBeforeTheCut) {
     char buffer[2000] = {};
-    EXPECT_EQ(DownloadToBuffer(Wide(Url("/cut")).c_str(), buffer, sizeof buffer), 500u);
+    EXPECT_EQ(ToBuffer(Url("/cut"), buffer, sizeof buffer), 500u);
 }
 
 class CheckedDownloadTest : public DownloadTest {
@@ -156,6 +164,68 @@ TEST_F(CheckedDownloadTest, AFileThatCannotBeCreatedFails) {
     const std::string digest = Md5HexDigest("asset bytes", 11);
     const std::wstring inMissingDir = (m_dir / "no-such-dir" / "file").wstring();
     EXPECT_FALSE(DownloadToFileChecked(Wide(Url("/asset")).c_str(), inMissingDir.c_str(), digest.c_str()));
+}
+
+// Hosts that accept and then answer never, or a byte at a time. Every
+// download ends within its bound anyway; the bounds checked here are guards
+// against a hang, the figures go to the output. The cases run side by side.
+TEST(DownloadBounds, SilentAndCrawlingHostsEndEveryDownloadWithinItsBound) {
+    CStallingHost silent(CStallingHost::Mode::kSilent);
+    CStallingHost crawlingHead(CStallingHost::Mode::kCrawlHead);
+    CStallingHost crawlingBody(CStallingHost::Mode::kCrawlBody);
+    CTestOrigin origin;
+    origin.SetReply("/ver.txt", CTestOrigin::Reply(200, "version=1"));
+    using Clock = std::chrono::steady_clock;
+    auto seconds = [](Clock::time_point since) {
+        return std::chrono::duration<double>(Clock::now() - since).count();
+    };
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / "quillmoor_stalled_build";
+    std::ofstream(file) << "previous";
+
+    struct Case { const char* name; double bound; std::function<bool()> run; double took = 0; bool failed = false; };
+    std::vector<Case> cases;
+    cases.push_back({"update check, silent host", 15, [&] {
+        char buffer[256] = {};
+        return ToBuffer(silent.Url("/ver.txt"), buffer, 255) == 0;
+    }});
+    cases.push_back({"update check, crawling head", 15, [&] {
+        char buffer[256] = {};
+        return ToBuffer(crawlingHead.Url("/ver.txt"), buffer, 255) == 0;
+    }});
+    // One deadline for the whole check: a second file gets what the first left.
+    cases.push_back({"update check, crawling body, then a good file", 15, [&] {
+        const CDownloadDeadline deadline(kUpdateCheckTimeLimitMs);
+        char buffer[256] = {};
+        const bool first = DownloadToBuffer(Wide(crawlingBody.Url("/ver.txt")).c_str(), buffer, 255, deadline) == 0;
+        return first && DownloadToBuffer(Wide(origin.Url("/ver.txt")).c_str(), buffer, 255, deadline) == 0 &&
+               buffer[0] == 0;
+    }});
+    cases.push_back({"build download, silent host", 90, [&] {
+        return !DownloadToFileChecked(Wide(silent.Url("/build.exe")).c_str(), file.c_str(), "0");
+    }});
+    cases.push_back({"CDN fetch, silent host", 90, [&] {
+        COutBuf sink;
+        return FetchUrl(silent.Url("/asset.png").c_str(), &sink) == kFetchNoRequest && sink.IsEmpty();
+    }});
+
+    std::vector<std::thread> threads;
+    for (Case& c : cases) {
+        threads.emplace_back([&c, &seconds] {
+            const Clock::time_point start = Clock::now();
+            c.failed = c.run();
+            c.took = seconds(start);
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (const Case& c : cases) {
+        std::printf("  %-46s ended after %5.1f s\n", c.name, c.took);
+        EXPECT_TRUE(c.failed) << c.name;
+        EXPECT_LT(c.took, c.bound) << c.name;
+    }
+    std::ifstream in(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), "previous");
+    in.close();
+    std::filesystem::remove(file);
 }
 
 }  // namespace

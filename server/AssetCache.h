@@ -1,28 +1,20 @@
 // The asset cache: every asset the game page asked for, kept on disk in one
-// flat directory and fetched from the asset CDN the first time.
+// flat directory under the MD5 of its request target, fetched from the asset
+// CDN the first time, and trimmed to its size limit least recently used first.
 #pragma once
 
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "BuildConfig.h"
+#include "server/AssetOutcome.h"
+#include "toolkit/CriticalSection.h"
+#include "toolkit/ScopedResource.h"
 
 class COutBuf;
-
-// Where LoadAsset's body came from.
-enum class AssetSource {
-    kCache,          // read whole from its cache file
-    kFetched,        // fetched whole from the CDN with status 200, and stored
-    kCdnError,       // the CDN answered whole with another status; the body is its error page; not stored
-    kNoReply,        // no usable reply: offline, no Content-Length, or cut short; the body holds what came
-    kRefusedTarget,  // the target is unsafe to append to the CDN base: nothing fetched, nothing stored
-};
-
-struct AssetOutcome {
-    AssetSource source = AssetSource::kNoReply;
-    int httpStatus = 0;   // the CDN's status code, when a reply was read; else 0
-    int fetchResult = 0;  // FetchUrl's code when the CDN was asked; else 0
-};
 
 // Creates every missing directory along path (backslashes or slashes). 0 for
 // an empty path; -1 when creating one of them failed; otherwise the result of
@@ -30,9 +22,55 @@ struct AssetOutcome {
 // does for a path ending in a separator).
 int MakeDirectories(const char* path);
 
-// Fills body (empty at the call) with the asset named by the request target:
-// from its cache file when there is one, else from cdnBase + target. Only a
-// complete 200 reply is stored, through a temporary file renamed over the
-// final name, so no reader ever sees a partly written asset.
-AssetOutcome LoadAsset(const std::string& cacheRoot, std::string_view target, COutBuf& body,
-                       std::string_view cdnBase = quillmoor::config::kCdnBase);
+class CAssetCache {
+public:
+    // cdnBase: where missing assets are fetched from. limitBytes: the size
+    // the stored assets may reach before the least recently used go.
+    CAssetCache(std::string cdnBase, uint64_t limitBytes);
+    CAssetCache(const CAssetCache&) = delete;
+    CAssetCache& operator=(const CAssetCache&) = delete;
+
+    // Fixes the root (a directory path ending in a backslash) and creates it;
+    // removes the temporary files an earlier run left when it ended while
+    // storing, measures what is stored, and trims it when over the limit.
+    // Before any Load.
+    void Open(const std::string& root);
+    const std::string& Root() const { return m_strRoot; }
+
+    // Fills body (empty at the call) with the asset named by the request
+    // target: from its cache file when there is one (a file served an hour or
+    // more after its last use counts as used now), else from the CDN base +
+    // target. Only a complete 200 reply is stored: written to a temporary
+    // file, flushed to the disk, then renamed over the final name, so neither
+    // a reader nor a power cut ever leaves a partly written asset there.
+    AssetOutcome Load(std::string_view target, COutBuf& body);
+
+    // When the stored assets have grown past the limit, deletes the least
+    // recently used until about 90 % of it is left. One caller trims at a
+    // time; the others return at once. Never touches a file being written.
+    void TrimIfOverLimit();
+
+    // From now on nothing is stored; waits up to milliseconds for stores
+    // under way. True when none is left.
+    bool CloseForExit(DWORD milliseconds);
+
+    // What the stored assets add up to, as last measured plus what was
+    // stored since.
+    uint64_t StoredBytes() const { return m_nStoredBytes; }
+
+private:
+    class CStoreTicket;
+
+    bool Store(const std::string& finalPath, const COutBuf& body);
+    void Maintain(bool removeLeftovers);
+
+    std::string m_strRoot;
+    const std::string m_strCdnBase;
+    const uint64_t m_nLimitBytes;
+    std::atomic<uint64_t> m_nStoredBytes{0};
+    std::atomic<bool> m_bTrimming{false};
+    CCriticalSection m_csStores;   // guards the two below
+    int m_nStoresUnderWay = 0;
+    bool m_bClosed = false;
+    CHandle m_hNoStores;           // manual reset: set while no store is under way
+};

@@ -20,6 +20,8 @@
 
 namespace {
 
+constexpr uint64_t kNoLimit = 1ull << 40;
+
 std::string Content(const COutBuf& buffer) {
     return buffer.GetLength() ? std::string(buffer.GetData(), static_cast<size_t>(buffer.GetLength())) : std::string();
 }
@@ -39,8 +41,11 @@ protected:
         m_origin = std::make_unique<CTestOrigin>();
     }
 
+    // A cache in m_root fetching from the origin, opened anew for each load.
     AssetOutcome Load(std::string_view target, COutBuf& body) {
-        return LoadAsset(m_root, target, body, m_origin->Url());
+        CAssetCache cache(m_origin->Url(), kNoLimit);
+        cache.Open(m_root);
+        return cache.Load(target, body);
     }
     std::filesystem::path FileFor(std::string_view target) const { return CacheFilePath(m_root, target); }
     std::string FileContent(std::string_view target) const {
@@ -125,8 +130,9 @@ TEST_F(AssetCacheTest, ErrorPagesAndBrokenDownloadsAreNeverStored) {
 
 TEST_F(AssetCacheTest, AnOfflineCdnGivesNoReplyAndStoresNothing) {
     COutBuf body;
-    const std::string closed = "http://127.0.0.1:" + std::to_string(CTestOrigin::ClosedPort());
-    const AssetOutcome outcome = LoadAsset(m_root, "/x.png", body, closed);
+    CAssetCache cache("http://127.0.0.1:" + std::to_string(CTestOrigin::ClosedPort()), kNoLimit);
+    cache.Open(m_root);
+    const AssetOutcome outcome = cache.Load("/x.png", body);
     EXPECT_EQ(outcome.source, AssetSource::kNoReply);
     EXPECT_EQ(outcome.fetchResult, kFetchNoRequest);
     EXPECT_TRUE(body.IsEmpty());
@@ -146,13 +152,70 @@ TEST_F(AssetCacheTest, UnsafeTargetsMakeNoConnectionAtAll) {
     EXPECT_EQ(FilesInCache(), 0u);
 }
 
-TEST_F(AssetCacheTest, ALeftoverTemporaryFileIsNeverServed) {
+TEST_F(AssetCacheTest, ALeftoverTemporaryFileIsRemovedAtOpenAndNeverServed) {
     const std::string finalPath = CacheFilePath(m_root, "/big.bin");
     std::ofstream(CacheTempFilePath(finalPath, 1, 2, 3), std::ios::binary) << "truncated garbage";
+    std::ofstream(m_dir / "desktop.ini") << "not ours";
     m_origin->SetReply("/big.bin", CTestOrigin::Reply(200, "the real asset"));
     COutBuf body;
     EXPECT_EQ(Load("/big.bin", body).source, AssetSource::kFetched);
     EXPECT_EQ(Content(body), "the real asset");
+    EXPECT_EQ(FilesInCache(), 2u);  // the asset and desktop.ini
+}
+
+// Past its limit the cache keeps the most recently used files, a served one
+// counting as used again once an hour has passed, and shrinks to about 90 %.
+TEST_F(AssetCacheTest, TrimmingKeepsTheMostRecentlyUsedWithinTheLimit) {
+    constexpr uint64_t kLimit = 100 * 1024;
+    constexpr size_t kAssetSize = 20 * 1024;
+    CAssetCache cache(m_origin->Url(), kLimit);
+    cache.Open(m_root);
+    auto load = [&](int index) {
+        const std::string target = "/asset.bin?v=" + std::to_string(index);
+        m_origin->SetReply(target, CTestOrigin::Reply(200, Body(kAssetSize, static_cast<char>('a' + index))));
+        COutBuf body;
+        const AssetSource source = cache.Load(target, body).source;
+        cache.TrimIfOverLimit();
+        return source;
+    };
+    auto ageByHours = [&](int index, int hours) {
+        const CHandle file(::CreateFileW(FileFor("/asset.bin?v=" + std::to_string(index)).c_str(),
+                                         FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        FILETIME time;
+        ::GetSystemTimeAsFileTime(&time);
+        ULARGE_INTEGER ticks{{time.dwLowDateTime, time.dwHighDateTime}};
+        ticks.QuadPart -= static_cast<uint64_t>(hours) * 36000000000ull;
+        time = {ticks.LowPart, ticks.HighPart};
+        ASSERT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &time));
+    };
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(load(i), AssetSource::kFetched);
+        ageByHours(i, 10 - i);  // the earlier, the older
+    }
+    ASSERT_EQ(load(0), AssetSource::kCache);  // used again: now the most recent of the five
+    for (int i = 5; i < 8; ++i) ASSERT_EQ(load(i), AssetSource::kFetched);
+
+    uint64_t total = 0;
+    for (const auto& file : std::filesystem::directory_iterator(m_dir)) total += file.file_size();
+    EXPECT_LE(total, kLimit);
+    auto stored = [&](int index) { return std::filesystem::exists(FileFor("/asset.bin?v=" + std::to_string(index))); };
+    for (int kept : {0, 5, 6, 7}) EXPECT_TRUE(stored(kept)) << kept;
+    for (int gone : {1, 2, 3, 4}) EXPECT_FALSE(stored(gone)) << gone;
+    EXPECT_EQ(cache.StoredBytes(), total);
+
+    // A cache opened over its limit is trimmed at once.
+    CAssetCache smaller(m_origin->Url(), 2 * kAssetSize);
+    smaller.Open(m_root);
+    EXPECT_LE(smaller.StoredBytes(), 2 * kAssetSize);
+    EXPECT_TRUE(stored(7));
+
+    // Closed for the exit, it still serves but stores nothing more.
+    EXPECT_TRUE(smaller.CloseForExit(1000));
+    m_origin->SetReply("/late", CTestOrigin::Reply(200, "late"));
+    COutBuf body;
+    EXPECT_EQ(smaller.Load("/late", body).source, AssetSource::kFetched);
+    EXPECT_EQ(Content(body), "late");
+    EXPECT_FALSE(std::filesystem::exists(FileFor("/late")));
 }
 
 TEST_F(AssetCacheTest, ConcurrentMissesLeaveOneCompleteFile) {
@@ -232,10 +295,12 @@ TEST_F(AssetCacheTest, AProcessKilledWhileStoringLeavesNoPartialAsset) {
     }
     EXPECT_GT(killedMidWrite, 0) << "the child was never caught while writing";
 
-    // The leftover temporary file is not served; the asset is fetched again.
+    // The leftover temporary file is removed and not served; the asset is
+    // fetched again.
     COutBuf body;
     EXPECT_EQ(Load("/huge.bin", body).source, AssetSource::kFetched);
     EXPECT_TRUE(Content(body) == asset);
+    EXPECT_EQ(FilesInCache(), 1u);
 }
 
 }  // namespace
@@ -245,7 +310,9 @@ TEST_F(AssetCacheTest, AProcessKilledWhileStoringLeavesNoPartialAsset) {
 int main(int argc, char** argv) {
     if (argc == 5 && std::string(argv[1]) == "--load-asset") {
         COutBuf body;
-        const AssetOutcome outcome = LoadAsset(std::string(argv[2]) + "\\", argv[4], body, argv[3]);
+        CAssetCache cache(argv[3], kNoLimit);
+        cache.Open(std::string(argv[2]) + "\\");
+        const AssetOutcome outcome = cache.Load(argv[4], body);
         return outcome.source == AssetSource::kFetched ? 0 : 1;
     }
     ::testing::InitGoogleTest(&argc, argv);

@@ -22,3 +22,15 @@ std::string CacheTempFilePath(std::string_view finalPath, uint32_t processId, ui
     path += ".tmp" + std::to_string(processId) + "-" + std::to_string(threadId) + "-" + std::to_string(sequence);
     return path;
 }
+
+bool IsCacheFileName(std::string_view name) {
+    if (name.size() != 32) return false;
+    for (const char c : name) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    }
+    return true;
+}
+
+bool IsCacheTempFileName(std::string_view name) {
+    return name.size() >= 36 && IsCacheFileName(name.substr(0, 32)) && name.substr(32, 4) == ".tmp";
+}

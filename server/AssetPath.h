@@ -20,3 +20,9 @@ std::string CacheFilePath(std::string_view cacheRoot, std::string_view target);
 // number, so that concurrent writers, even in two processes, never share one.
 // Its name is never a 32-digit MD5 name, so it is never served.
 std::string CacheTempFilePath(std::string_view finalPath, uint32_t processId, uint32_t threadId, uint32_t sequence);
+
+// True for the name of a stored asset: exactly 32 lower-case hex digits.
+bool IsCacheFileName(std::string_view name);
+// True for the name of a temporary file that CacheTempFilePath makes: an
+// asset's name followed by ".tmp" and anything.
+bool IsCacheTempFileName(std::string_view name);

@@ -38,4 +38,17 @@ TEST(AssetPath, OnlyTargetsSafeToAppendToTheCdnBaseAreAccepted) {
     EXPECT_TRUE(IsSafeRequestTarget("/\x80\xff"));  // high bytes are the CDN's business
 }
 
+TEST(AssetPath, OnlyMd5NamesAreAssetsAndTheirTemporariesAreTold) {
+    const std::string name = CacheFilePath("", "/x");
+    EXPECT_TRUE(IsCacheFileName(name));
+    EXPECT_TRUE(IsCacheTempFileName(CacheTempFilePath(name, 1, 2, 3)));
+    for (const std::string& other : {std::string("desktop.ini"), name.substr(1), name + "0", std::string(32, 'A'),
+                                    name + ".tmp"}) {
+        EXPECT_FALSE(IsCacheFileName(other)) << other;
+    }
+    EXPECT_TRUE(IsCacheTempFileName(name + ".tmp"));
+    EXPECT_FALSE(IsCacheTempFileName(name + ".tm"));
+    EXPECT_FALSE(IsCacheTempFileName("0123456789abcdef0123456789abcdeX.tmp1"));
+}
+
 }  // namespace

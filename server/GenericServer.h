@@ -1,30 +1,55 @@
-// CGenericServer: a TCP server with one thread per connection, in Winsock 2's
-// event-object style. It knows nothing of HTTP: a derived class says when
-// received bytes form a request and what the reply holds.
+// CGenericServer: a TCP server with a thread for each open connection (kept a
+// while for the next one), in Winsock 2's event-object style. It knows nothing of HTTP: a derived class says when
+// received bytes form a request, how a request's body is framed, and what the
+// reply holds. It bounds what peers can make it hold: connections, the reply
+// blocks kept between replies, and the bytes pending per connection.
 #pragma once
 
 #include <winsock2.h>
 
+#include <atomic>
 #include <cstdint>
-#include <deque>
 #include <list>
-#include <string>
 #include <string_view>
 
+#include "server/RequestFramer.h"
+#include "server/SocketOwners.h"
 #include "toolkit/CriticalSection.h"
+#include "toolkit/ScopedResource.h"
 
 class COutBuf;
 
 class CGenericServer {
 public:
-    static constexpr int32_t kReceiveBufferSize = 524288;        // per read, on the connection's stack
-    static constexpr int32_t kMaxSendPiece = 2097152;            // per WSASend
-    static constexpr size_t kMaxUnfinishedRequest = 65536;       // request text bound
-    static constexpr DWORD kDefaultIdleTimeoutMs = 120000;       // a quiet connection is closed
-    static constexpr int32_t kMaxKeptReplyBlock = 4 << 20;       // reused between replies up to this size
+    // Connections open at once. When one more arrives, the open connection
+    // that has gone longest without completing a request is closed to make
+    // room (one inside a request only when no other is left), so idle or
+    // trickling peers cannot lock out a client that is being served.
+    static constexpr size_t kMaxConnections = 128;
+    // Connection threads at once, counting those told to close that are
+    // still finishing a request and those waiting for the next connection; a
+    // connection beyond this is closed at once.
+    static constexpr size_t kMaxConnectionThreads = 2 * kMaxConnections;
+    // A connection thread whose connection has ended waits this long to be
+    // handed the next one, unless kMaxIdleWorkers wait already.
+    static constexpr DWORD kIdleWorkerMs = 5000;
+    static constexpr size_t kMaxIdleWorkers = 16;
+    static constexpr int32_t kReceivePiece = 16384;           // per read
+    static constexpr int32_t kMaxSendPiece = 2097152;         // per WSASend
+    // A reply block is kept for a connection's next reply when it is at most
+    // this large and the blocks kept by all connections together stay within
+    // kMaxKeptReplyBytes; otherwise it is freed once its reply has gone out.
+    static constexpr int32_t kMaxKeptReplyBlock = 4 << 20;
+    static constexpr int64_t kMaxKeptReplyBytes = 32 << 20;
+    static constexpr DWORD kDefaultIdleTimeoutMs = 120000;    // a quiet connection is closed
+    // After its last reply a connection stops sending and reads (and drops)
+    // what the peer still sends, for at most this long, so that closing with
+    // unread bytes cannot reset the reply away.
+    static constexpr DWORD kLingerMs = 2000;
     static constexpr DWORD kStartTimeoutMs = 30000;
-    static constexpr DWORD kReaperPeriodMs = 100;
-    static constexpr DWORD kReapWaitMs = 1000;
+    static constexpr DWORD kRelistenPauseMs = 1000;           // between attempts to listen
+    static constexpr int kAcceptsPerWake = 32;
+    static constexpr DWORD kReapRetryMs = 100;
     static constexpr unsigned kThreadExitCode = 4660;
 
     CGenericServer();
@@ -35,13 +60,26 @@ public:
     CGenericServer(const CGenericServer&) = delete;
     CGenericServer& operator=(const CGenericServer&) = delete;
 
-    // Listens on port on every IPv4 interface and starts the reaper. True once
-    // both run; false on a second call, or as soon as the listener gives up
-    // (for example when the port is taken).
+    // Starts the reaper and the listener. True when the server listens on
+    // port on every IPv4 interface. False on a second call; false, with
+    // nothing left behind, when the threads cannot start; and false when the
+    // port is taken: the listener then tries again about once a second until
+    // it has the port or the server is stopped. Returns at once either way.
     bool Start(uint16_t port);
+    // True from a Start that got its threads going until Stop.
+    bool IsStarted() const { return m_bStarted; }
+    // True while the port is held.
+    bool IsListening() const { return m_bListening; }
 
-    // Ends every server thread and waits for them. The program never stops its
-    // server; tests do.
+    // Tells every server thread to end: the listener lets the port go at
+    // once; connections end at their next wake-up, or once the request they
+    // are handling is answered. Returns at once.
+    void BeginStop();
+    // After BeginStop: waits up to milliseconds (INFINITE: for good) for the
+    // listener and every connection to end. True when all did.
+    bool WaitUntilStopped(DWORD milliseconds);
+    // Ends every server thread, waits for all of them and lets Winsock go.
+    // The program never stops its server; tests do.
     void Stop();
 
     // How long a connection may stay without any network event before it is
@@ -58,49 +96,64 @@ protected:
     // with ever longer prefixes of what was received; the shortest accepted
     // prefix is the next request.
     virtual bool IsRequestComplete(std::string_view requestText) = 0;
+    // How the body behind a whole request is framed; its bytes are dropped
+    // before the next request is read. There are none unless a derived class
+    // says so.
+    virtual BodyFraming FrameBody(std::string_view requestText);
     // Appends the whole reply to out and may set *keepAlive to 1. False closes
     // the connection without a reply. Called on many threads at once.
     virtual bool HandleRequest(std::string_view requestText, COutBuf* out, int32_t* keepAlive) = 0;
 
 private:
-    struct ThreadEntry {
-        HANDLE handle;
-        unsigned threadId;
-    };
-    struct ConnectionParams {
-        CGenericServer* server;
-        SOCKET socket;
-    };
+    struct Worker;
+    struct WorkerStart;
     struct Connection;
     enum class SendOutcome { kDone, kPending, kFailed };
+    enum class Flow {
+        kGoOn,    // wait for the next network event
+        kClose,   // the server closes: what was sent stays readable
+        kBroken,  // the peer has gone, or the connection broke: close at once
+    };
 
     static unsigned __stdcall ListenThread(void* server);
     static unsigned __stdcall ReaperThread(void* server);
-    static unsigned __stdcall ConnectionThread(void* params);
+    static unsigned __stdcall WorkerThread(void* start);
 
-    bool WaitUntilStarted(HANDLE thread);
+    bool WaitUntilFirstAttempt();
     void RunListener();
+    bool OpenListener(CSocket* listener, CWsaEvent* acceptEvent);
+    bool ServeAccepts(SOCKET listener, WSAEVENT acceptEvent);
+    // False when no connection was waiting.
+    bool AcceptOne(SOCKET listener);
+    void AcceptConnection(CSocket socket, const char* address, uint16_t port);
+    void MakeRoomLocked();
     void RunReaper();
-    void AcceptConnection(SOCKET socket, const char* address, uint16_t port);
-    void RunConnection(SOCKET socket, WSAEVENT event);
-    void EndConnection(WSAEVENT event, SOCKET socket, ConnectionParams* params, DWORD threadId);
-    void CloseListener(WSAEVENT acceptEvent, SOCKET listener);
 
-    static void EmptyForNextReply(COutBuf& out);
-    size_t CompleteRequestLength(Connection& connection);
-    bool ServeCompleteRequests(Connection& connection);
+    void RunWorker(Worker& worker);
+    bool WaitForNextConnection(Worker& worker);
+    void EndWorker(std::list<Worker>::iterator worker);
+    void RunConnection(SOCKET socket, WSAEVENT event, Worker& worker);
+    size_t ReadOnce(Connection& connection);
+    Flow Pump(Connection& connection);
+    Flow ServeRequests(Connection& connection);
+    Flow ReplySent(Connection& connection);
     SendOutcome SendReply(Connection& connection);
+    void Linger(Connection& connection);
+    void KeepOrFreeReplyBlock(Connection& connection);
+    void ForgetKeptReplyBlock(Connection& connection);
 
-    HANDLE m_hListenThread = nullptr;
-    unsigned m_nListenThreadId = 0;
-    HANDLE m_hReaperThread = nullptr;
-    unsigned m_nReaperThreadId = 0;
-    WSAEVENT m_hStopEvent = nullptr;
-    HANDLE m_hStartedEvent = nullptr;
-    std::list<ThreadEntry> m_liveThreads;
-    std::deque<HANDLE> m_reapQueue;
-    CCriticalSection m_csConnections;  // taken before m_csThreads, never after
-    CCriticalSection m_csThreads;
+    CWinsockReference m_winsock;           // held from Start until Stop: the last user lets it go
+    CHandle m_hListenThread;
+    CHandle m_hReaperThread;
+    CWsaEvent m_hStopEvent;                // manual reset; set, it ends every server thread
+    CHandle m_hReapEvent;                  // a connection has ended and waits to be reaped
+    CHandle m_hStartedEvent;               // the listener has made its first attempt
+    CCriticalSection m_csWorkers;          // guards the lists, m_nIdleWorkers and the guarded Worker fields
+    std::list<Worker> m_workers;           // one per running connection thread
+    std::list<Worker> m_finished;          // threads that have ended their work, to be closed
+    size_t m_nIdleWorkers = 0;
+    std::atomic<int64_t> m_nKeptReplyBytes{0};
+    std::atomic<bool> m_bListening{false};
     uint16_t m_nPort = 0;
     bool m_bStarted = false;
     DWORD m_nIdleTimeoutMs = kDefaultIdleTimeoutMs;

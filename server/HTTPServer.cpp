@@ -2,10 +2,8 @@
 
 #include <windows.h>
 
-
 #include "common/CurrentDirectory.h"
 #include "common/OutBuf.h"
-#include "server/AssetCache.h"
 #include "server/ContentTypes.h"
 #include "server/HttpReply.h"
 #include "server/HttpRequest.h"
@@ -28,8 +26,8 @@ int64_t UnixTimeNow() {
 
 }  // namespace
 
-CHTTPServer::CHTTPServer(std::string cdnBase)
-    : m_mimeTypes(MakeContentTypeTable()), m_strCdnBase(std::move(cdnBase)) {}
+CHTTPServer::CHTTPServer(std::string cdnBase, uint64_t cacheLimitBytes)
+    : m_mimeTypes(MakeContentTypeTable()), m_cache(std::move(cdnBase), cacheLimitBytes) {}
 
 CHTTPServer::~CHTTPServer() {
     Stop();
@@ -42,18 +40,29 @@ bool CHTTPServer::StartServer() {
 }
 
 bool CHTTPServer::StartServerIn(const std::string& cacheRoot, uint16_t port) {
-    m_strCacheRoot = cacheRoot;
-    MakeDirectories(m_strCacheRoot.c_str());
+    // Connection threads read the cache root: it is fixed once.
+    if (IsStarted()) return false;
+    m_cache.Open(cacheRoot);
     return Start(port);
+}
+
+bool CHTTPServer::EndService(DWORD milliseconds) {
+    const ULONGLONG start = ::GetTickCount64();
+    BeginStop();
+    const bool storesDone = m_cache.CloseForExit(milliseconds);
+    const ULONGLONG spent = ::GetTickCount64() - start;
+    return WaitUntilStopped(spent >= milliseconds ? 0 : static_cast<DWORD>(milliseconds - spent)) && storesDone;
 }
 
 void CHTTPServer::OnAccept(const char*, uint16_t) {}
 
-void CHTTPServer::OnSent(int32_t) {}
+void CHTTPServer::OnSent(int32_t) { m_cache.TrimIfOverLimit(); }
 
 bool CHTTPServer::IsRequestComplete(std::string_view requestText) {
     return IsHttpRequestComplete(requestText);
 }
+
+BodyFraming CHTTPServer::FrameBody(std::string_view requestText) { return HttpBodyFraming(requestText); }
 
 bool CHTTPServer::HandleRequest(std::string_view requestText, COutBuf* out, int32_t* keepAlive) {
     HttpRequestLine request;
@@ -69,7 +78,7 @@ bool CHTTPServer::HandleRequest(std::string_view requestText, COutBuf* out, int3
     // header is put in front of it: no second copy of a large asset is made.
     COutBuf separateBody;
     COutBuf& body = out->IsEmpty() ? *out : separateBody;
-    const AssetOutcome outcome = LoadAsset(m_strCacheRoot, target, body, m_strCdnBase);
+    const AssetOutcome outcome = m_cache.Load(target, body);
     const char* status = request.isGet ? StatusForAsset(outcome) : "501 Not Implemented";
     // A partial download is never presented as the asset.
     if (!SendsBodyOf(outcome)) body.Reset();

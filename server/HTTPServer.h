@@ -5,34 +5,47 @@
 #include <map>
 #include <string>
 
-#include "BuildConfig.h"
+#include "server/AssetCache.h"
 #include "server/GenericServer.h"
 
 inline constexpr uint16_t kAssetServerPort = 12315;
 
 class CHTTPServer : public CGenericServer {
 public:
-    // cdnBase: where missing assets are fetched from.
-    explicit CHTTPServer(std::string cdnBase = quillmoor::config::kCdnBase);
-    // Stops the server first: its threads use the table and the cache root.
+    // cdnBase: where missing assets are fetched from. cacheLimitBytes: what
+    // the asset cache may hold before the least recently used assets go.
+    CHTTPServer(std::string cdnBase, uint64_t cacheLimitBytes);
+    // Stops the server first: its threads use the table and the cache.
     ~CHTTPServer() override;
 
     // Fixes the cache root (the current directory followed by
-    // "\vt_cdn\cdn\"), creates it, and starts listening on kAssetServerPort.
-    // False when the current directory cannot be read or the server did not
-    // start.
+    // "\vt_cdn\cdn\"), opens the cache there, and starts listening on
+    // kAssetServerPort. False when the current directory cannot be read (the
+    // server then does not start), or while the port is taken (the server
+    // then takes it as soon as it is free).
     bool StartServer();
     // The same with a given cache root (ending in a backslash) and port.
+    // False, changing nothing, on a started server.
     bool StartServerIn(const std::string& cacheRoot, uint16_t port);
+    // The cache root fixed by StartServer; empty before.
+    const std::string& GetCacheRoot() const { return m_cache.Root(); }
+
+    // For the end of the process: lets the port go at once, stores nothing
+    // more, and waits up to milliseconds for stores under way and for the
+    // connections to end. True when everything ended in time; whatever did
+    // not ends with the process.
+    bool EndService(DWORD milliseconds);
 
 protected:
     void OnAccept(const char* address, uint16_t port) override;
+    // Trims the cache when the reply stored it past its limit: the reply has
+    // gone out already, so no request waits for it.
     void OnSent(int32_t byteCount) override;
     bool IsRequestComplete(std::string_view requestText) override;
+    BodyFraming FrameBody(std::string_view requestText) override;
     bool HandleRequest(std::string_view requestText, COutBuf* out, int32_t* keepAlive) override;
 
 private:
-    std::string m_strCacheRoot;
     std::map<std::string, std::string> m_mimeTypes;
-    std::string m_strCdnBase;
+    CAssetCache m_cache;
 };

@@ -20,6 +20,8 @@
 
 namespace {
 
+constexpr uint64_t kCacheLimit = 64 << 20;
+
 // Records what the notification hooks were told.
 class CRecordingServer : public CHTTPServer {
 public:
@@ -42,7 +44,7 @@ protected:
         m_origin.SetReply("/a/b.PNG", CTestOrigin::Reply(200, "png bytes"));
         m_origin.SetReply("/mna.html", CTestOrigin::Reply(200, "<p>not implemented</p>"));
         m_origin.SetReply("/x", CTestOrigin::Reply(200, "x body"));
-        m_server = std::make_unique<CRecordingServer>(m_origin.Url());
+        m_server = std::make_unique<CRecordingServer>(m_origin.Url(), kCacheLimit);
     }
     void TearDown() override {
         m_server->Stop();  // before any part of it is destroyed: its threads call its hooks
@@ -243,12 +245,61 @@ TEST_F(HttpServerTest, AnIdleConnectionIsClosed) {
     EXPECT_TRUE(halfway.ClosedByServer());
 }
 
-TEST_F(HttpServerTest, StartFailsWhenThePortIsTakenAndOnASecondCall) {
-    CTestOrigin occupant;  // listens on its own port
-    EXPECT_FALSE(m_server->StartServerIn(m_dir.string() + "\\", occupant.Port()));
-    StartServer();
-    EXPECT_FALSE(m_server->Start(m_port));
+// A port taken at the start is taken as soon as it is free; a second Start
+// changes nothing.
+TEST_F(HttpServerTest, APortTakenAtTheStartIsTakenOnceFree) {
+    auto occupant = std::make_unique<CTestOrigin>();  // listens on its own port
+    m_port = occupant->Port();
+    EXPECT_FALSE(m_server->StartServerIn(m_dir.string() + "\\", m_port));
+    EXPECT_FALSE(m_server->IsListening());
+    occupant.reset();
+    for (int i = 0; i < 100 && !m_server->IsListening(); ++i) ::Sleep(50);  // a hang guard, not a speed
+    ASSERT_TRUE(m_server->IsListening());
     EXPECT_EQ(Ask(Get("/x")).body, "x body");
+    EXPECT_FALSE(m_server->Start(m_port));
+}
+
+// A body announced by Content-Length is read and dropped; one that cannot be
+// framed gets its reply, and then the connection closes.
+TEST_F(HttpServerTest, RequestBodiesAreConsumedOrEndTheConnection) {
+    StartServer();
+    const std::string keepAlive = "Connection: Keep-Alive\r\n";
+    CTestClient client(m_port);
+    TestReply reply;
+    ASSERT_TRUE(client.Send("POST /x HTTP/1.1\r\nContent-Length: 20\r\n" + keepAlive + "\r\nGET /y HTTP/1.1\r\n\r\n."));
+    ASSERT_TRUE(client.ReadReply(&reply));
+    EXPECT_EQ(reply.statusLine, "HTTP/1.0 501 Not Implemented");
+    ASSERT_TRUE(client.Send(Get("/x", keepAlive)));
+    ASSERT_TRUE(client.ReadReply(&reply));
+    EXPECT_EQ(reply.statusLine, "HTTP/1.0 200 OK");
+    EXPECT_EQ(reply.body, "x body");
+
+    for (const std::string& body : {std::string("Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n"),
+                                    "Content-Length: 70000\r\n\r\n" + std::string(70000, 'b')}) {
+        CTestClient unframed(m_port);
+        ASSERT_TRUE(unframed.Send("POST /x HTTP/1.1\r\n" + keepAlive + body + Get("/x", keepAlive)));
+        ASSERT_TRUE(unframed.ReadReply(&reply));
+        EXPECT_EQ(reply.statusLine, "HTTP/1.0 501 Not Implemented");
+        EXPECT_TRUE(unframed.ClosedByServer());
+    }
+    EXPECT_EQ(m_origin.Targets(), (std::vector<std::string>{"/mna.html", "/x"}));
+}
+
+// At the connection limit the connection longest without a completed request
+// makes room: idle peers cannot lock out a client that is being served.
+TEST_F(HttpServerTest, IdlePeersAreClosedToMakeRoom) {
+    StartServer();
+    std::vector<std::unique_ptr<CTestClient>> idle;
+    for (size_t i = 0; i < CGenericServer::kMaxConnections; ++i) idle.push_back(std::make_unique<CTestClient>(m_port));
+    CTestClient served(m_port);
+    TestReply reply;
+    ASSERT_TRUE(served.Send(Get("/x", "Connection: Keep-Alive\r\n")));
+    ASSERT_TRUE(served.ReadReply(&reply));
+    for (int i = 0; i < 3; ++i) idle.push_back(std::make_unique<CTestClient>(m_port));
+    ASSERT_TRUE(served.Send(Get("/x", "Connection: Keep-Alive\r\n")));
+    ASSERT_TRUE(served.ReadReply(&reply));
+    EXPECT_EQ(reply.body, "x body");
+    for (size_t i = 0; i < 4; ++i) EXPECT_TRUE(idle[i]->ClosedByServer()) << i;
 }
 
 // Many requests over many connections: the server's threads, handles and
@@ -313,11 +364,7 @@ TEST_F(HttpServerTest, ClearingTheCacheWhileServingRefetchesAndStoresAgain) {
     std::thread load([&] {
         while (!stop) Ask(Get("/a/b.PNG"));
     });
-    wchar_t previous[MAX_PATH] = {};
-    ::GetCurrentDirectoryW(MAX_PATH, previous);
-    ::SetCurrentDirectoryW(m_dir.wstring().c_str());
-    ClearCacheFiles();
-    ::SetCurrentDirectoryW(previous);
+    ClearCacheFiles(m_dir.wstring() + L"\\vt_cdn\\cdn\\");
     stop = true;
     load.join();
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "server/AssetCache.h"
+#include "server/AssetOutcome.h"
 
 class COutBuf;
 

@@ -1,5 +1,41 @@
 #include "server/HttpRequest.h"
 
+#include <cstdint>
+#include <utility>
+
+namespace {
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
+    return text;
+}
+
+// Decimal digits only, at most 18 of them (no overflow); false otherwise.
+bool ParseLength(std::string_view text, uint64_t* length) {
+    if (text.empty() || text.size() > 18) return false;
+    uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    *length = value;
+    return true;
+}
+
+}  // namespace
+
 bool IsHttpRequestComplete(std::string_view text) {
     return text.size() >= 4 && text.substr(text.size() - 4) == "\r\n\r\n";
 }
@@ -25,4 +61,27 @@ std::string TargetExtension(std::string_view target) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
     return extension;
+}
+
+BodyFraming HttpBodyFraming(std::string_view head) {
+    constexpr BodyFraming kUnframeable{BodyFraming::Kind::kUnframeable, 0};
+    BodyFraming framing;
+    bool firstLine = true;
+    while (!head.empty()) {
+        const size_t end = head.find('\n');
+        const std::string_view line = head.substr(0, end);
+        head.remove_prefix(end == std::string_view::npos ? head.size() : end + 1);
+        if (std::exchange(firstLine, false)) continue;  // the request line
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        const std::string_view name = TrimBlanks(line.substr(0, colon));
+        const std::string_view value = TrimBlanks(line.substr(colon + 1));
+        if (EqualsIgnoringCase(name, "Transfer-Encoding") || EqualsIgnoringCase(name, "Expect")) return kUnframeable;
+        if (!EqualsIgnoringCase(name, "Content-Length")) continue;
+        uint64_t length = 0;
+        if (!ParseLength(value, &length)) return kUnframeable;
+        if (framing.kind == BodyFraming::Kind::kLength && framing.length != length) return kUnframeable;
+        framing = {BodyFraming::Kind::kLength, length};
+    }
+    return framing;
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "server/RequestFramer.h"
+
 // True when the text is at least four bytes long and ends with CR LF CR LF.
 // Only the end counts: a blank line in the middle does not complete it.
 bool IsHttpRequestComplete(std::string_view text);
@@ -17,6 +19,14 @@ struct HttpRequestLine {
 // Reads the request line and the keep-alive header. False when the text holds
 // no space at all: such a text gets no reply.
 bool ParseHttpRequest(std::string_view text, HttpRequestLine* request);
+
+// How the body behind a request head is delimited. Header names are read in
+// any letter case. A valid Content-Length (decimal digits, the same value in
+// every such line) gives its length; none gives no body. A Transfer-Encoding
+// (chunked or any other), an Expect (the client may send its body or not,
+// after our reply), or a missing, malformed or conflicting length make the body
+// unframeable.
+BodyFraming HttpBodyFraming(std::string_view head);
 
 // The target's extension: what follows its last ".", query text included,
 // with ASCII capitals made small; empty when it has no ".".

@@ -14,6 +14,7 @@
 #include "skin/LayeredSkin.h"
 #include "toolkit/ComOwners.h"
 #include "toolkit/DialogBase.h"
+#include "toolkit/ScopedResource.h"
 
 class CTranslucentDlg : public CDialogBase {
 public:
@@ -43,6 +44,11 @@ public:
     // Creates the game window at the start URL and pumps its loop until
     // WM_QUIT; returns at once when the window could not be created.
     void RunGameWindow();
+    // The player has confirmed the exit: lets go of what the next start
+    // needs (the asset server's port, the instance mutex, the keyboard hook;
+    // no cache file stays open for writing), then ends the process a moment
+    // later should the windows take longer to go.
+    void ReleaseForExit();
 
     RunMode GetRunMode() const { return m_nRunMode; }
     const VARIANT& GetStartUrl() const { return *m_varStartUrl.get(); }
@@ -64,7 +70,7 @@ private:
     CLayeredSkin m_skin;
     CGameDlg m_dlgGame;
     CVariant m_varStartUrl;              // empty unless the start page chose one
-    HANDLE m_hInstanceMutex = nullptr;   // never closed: released by process end
+    CHandle m_hInstanceMutex;            // held until the exit, or the end of the process
     RunMode m_nRunMode = kRunModeConstructed;
     wchar_t m_szExeFileName[MAX_PATH] = {};
 };

@@ -10,6 +10,11 @@
 //                                    0 when the game window came.
 //   close_window --count TITLE       exit code = how many start dialogs and
 //                                    game windows exist.
+//   close_window --ok TITLE          presses OK in the game window's shown
+//                                    question and returns at once.
+//   close_window --clear-cache TITLE gives the game window its clear-cache
+//                                    command and answers its message; exit
+//                                    code 0 when that said "清空完成！".
 #include <windows.h>
 
 #include <cwchar>
@@ -17,11 +22,13 @@
 namespace {
 
 constexpr WORD kExitCommand = 32785;   // the main menu's "退出"
+constexpr WORD kClearCacheCommand = 32783;  // the main menu's "清理缓存"
 constexpr int kStartBrowser = 1001;    // only the start dialog holds it
 constexpr int kStartGoOn = 1006;
 constexpr int kStartExit = 1008;
 constexpr int kGameEmblem = 1011;      // only the game window holds it
 constexpr wchar_t kQuestionCaption[] = L"提示";
+constexpr wchar_t kCacheCleared[] = L"清空完成！";
 
 struct Search {
     const wchar_t* title;
@@ -67,6 +74,22 @@ HWND GameWindow(const wchar_t* title) {
     return nullptr;
 }
 
+// Waits up to thirty seconds for a shown message box of the thread.
+HWND ShownQuestion(DWORD thread) {
+    for (int i = 0; i < 600; ++i) {
+        if (const HWND question = Find(kQuestionCaption, 0, thread).found) return question;
+        ::Sleep(50);
+    }
+    return nullptr;
+}
+
+// True when the message box shows text.
+bool Says(HWND box, const wchar_t* text) {
+    wchar_t shown[256] = {};
+    ::GetDlgItemTextW(box, 0xFFFF, shown, 256);  // a message box's text control
+    return std::wcscmp(shown, text) == 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -88,6 +111,19 @@ int wmain(int argc, wchar_t** argv) {
     const HWND game = GameWindow(title);
     if (std::wcscmp(mode, L"--go-on") == 0) return game ? 0 : 1;
     if (!game) return 1;
+    const DWORD gameThread = ::GetWindowThreadProcessId(game, nullptr);
+    if (std::wcscmp(mode, L"--ok") == 0) {
+        const HWND question = ShownQuestion(gameThread);
+        return question && ::PostMessageW(question, WM_COMMAND, IDOK, 0) ? 0 : 1;
+    }
+    if (std::wcscmp(mode, L"--clear-cache") == 0) {
+        if (!::PostMessageW(game, WM_COMMAND, kClearCacheCommand, 0)) return 1;
+        const HWND done = ShownQuestion(gameThread);
+        if (!done) return 1;
+        const bool cleared = Says(done, kCacheCleared);
+        ::PostMessageW(done, WM_COMMAND, IDOK, 0);
+        return cleared ? 0 : 1;
+    }
     // One question at a time: a second exit command would open a second
     // question inside the first one's loop.
     const DWORD thread = ::GetWindowThreadProcessId(game, nullptr);

@@ -140,3 +140,51 @@ void CTestOrigin::Answer(SOCKET client) {
     }
     ::closesocket(client);
 }
+
+CStallingHost::CStallingHost(Mode mode, unsigned intervalMs) : m_mode(mode), m_nIntervalMs(intervalMs) {
+    m_listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = LoopbackAddress(0);
+    ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(m_listener, SOMAXCONN);
+    int length = sizeof address;
+    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+    m_port = ntohs(address.sin_port);
+    m_acceptor = std::thread([this] { Serve(); });
+}
+
+CStallingHost::~CStallingHost() {
+    m_stopping = true;
+    ::closesocket(m_listener);  // ends the blocking accept
+    m_acceptor.join();
+    for (std::thread& crawler : m_crawlers) crawler.join();
+    for (SOCKET client : m_clients) ::closesocket(client);
+}
+
+std::string CStallingHost::Url(std::string_view target) const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + std::string(target);
+}
+
+void CStallingHost::Serve() {
+    for (;;) {
+        const SOCKET client = ::accept(m_listener, nullptr, nullptr);
+        if (client == INVALID_SOCKET) {
+            if (m_stopping) return;
+            continue;
+        }
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_clients.push_back(client);
+        if (m_mode != Mode::kSilent) m_crawlers.emplace_back([this, client] { Crawl(client); });
+    }
+}
+
+void CStallingHost::Crawl(SOCKET client) {
+    std::string bytes = "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n";
+    if (m_mode == Mode::kCrawlBody) {
+        ::send(client, bytes.data(), static_cast<int>(bytes.size()), 0);
+        bytes = std::string(1000000, 'c');
+    }
+    for (size_t at = 0; at < bytes.size() && !m_stopping; ++at) {
+        if (::send(client, bytes.data() + at, 1, 0) != 1) return;
+        for (unsigned waited = 0; waited < m_nIntervalMs && !m_stopping; waited += 50) ::Sleep(50);
+    }
+}

@@ -70,3 +70,36 @@ private:
     std::vector<std::thread> m_workers;
     std::thread m_acceptor;
 };
+
+// A host on 127.0.0.1 that accepts connections and then answers never, or
+// only a byte at a time: the hostile side of the download client's bounds.
+class CStallingHost {
+public:
+    enum class Mode {
+        kSilent,      // reads nothing, sends nothing
+        kCrawlHead,   // sends a reply head one byte per interval, for ever
+        kCrawlBody,   // sends a head announcing a long body, then one byte per interval
+    };
+    explicit CStallingHost(Mode mode, unsigned intervalMs = 1000);
+    ~CStallingHost();
+    CStallingHost(const CStallingHost&) = delete;
+    CStallingHost& operator=(const CStallingHost&) = delete;
+
+    // "http://127.0.0.1:<port>" followed by target.
+    std::string Url(std::string_view target = "") const;
+
+private:
+    void Serve();
+    void Crawl(SOCKET client);
+
+    CWinsockSession m_winsock;  // first in, last out
+    Mode m_mode;
+    unsigned m_nIntervalMs;
+    SOCKET m_listener = INVALID_SOCKET;
+    uint16_t m_port = 0;
+    std::atomic<bool> m_stopping{false};
+    std::mutex m_lock;
+    std::vector<SOCKET> m_clients;
+    std::vector<std::thread> m_crawlers;
+    std::thread m_acceptor;
+};

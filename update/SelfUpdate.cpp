@@ -49,13 +49,14 @@ bool SwapInDownloadedBuild(const std::wstring& modulePath, const wchar_t* exeFil
 // key takes only a build its publisher signed and, when it refuses one,
 // leaves no "Quillmoor.exe.tmp" behind; a client without a key checks only
 // the MD5 of "ver.txt".
-bool DownloadAnnouncedBuild(const std::wstring& buildUrl, const AnnouncedBuild& announced) {
+bool DownloadAnnouncedBuild(const std::wstring& buildUrl, const AnnouncedBuild& announced,
+                            const CDownloadDeadline& checkDeadline) {
     if (kUpdateKeyHex[0] == '\0') {
         return !buildUrl.empty() && DownloadToFileChecked(buildUrl.c_str(), kDownloadedBuild, announced.md5.c_str());
     }
     // The build checked the key; one that does not parse refuses every build.
     const std::optional<UpdateKey> key = ParseUpdateKey(kUpdateKeyHex);
-    if (key && DownloadSignedBuild(*key, announced, buildUrl, kDownloadedBuild)) return true;
+    if (key && DownloadSignedBuild(*key, announced, buildUrl, kDownloadedBuild, checkDeadline)) return true;
     ::DeleteFileW(kDownloadedBuild);
     return false;
 }
@@ -86,8 +87,9 @@ bool CTranslucentDlg::GuardInstanceAndUpdate(bool relaunched) {
     const std::wstring modulePath = ModulePath();
     StoreExeFileName(modulePath);
     ::SetLastError(0);
-    m_hInstanceMutex = ::CreateMutexW(nullptr, TRUE, InstanceMutexName(modulePath).c_str());
+    const HANDLE mutex = ::CreateMutexW(nullptr, TRUE, InstanceMutexName(modulePath).c_str());
     const DWORD error = ::GetLastError();
+    m_hInstanceMutex.reset(mutex);
     // Another instance from this directory runs: it has checked already.
     if (error == ERROR_ALREADY_EXISTS) return true;
     if (error != 0 || !m_hInstanceMutex) return false;
@@ -97,9 +99,14 @@ bool CTranslucentDlg::GuardInstanceAndUpdate(bool relaunched) {
 }
 
 bool CTranslucentDlg::InstallAnnouncedBuild() {
+    // Every file of the check shares one deadline: a silent or crawling
+    // update host holds the start for kUpdateCheckTimeLimitMs at most.
+    const CDownloadDeadline checkDeadline(kUpdateCheckTimeLimitMs);
     const std::wstring versionUrl = UpdateFileUrl(kUpdateBase, kVersionFileName);
     char text[kVersionFileCapacity + 1] = {};
-    if (versionUrl.empty() || DownloadToBuffer(versionUrl.c_str(), text, kVersionFileCapacity) == 0) return false;
+    if (versionUrl.empty() || DownloadToBuffer(versionUrl.c_str(), text, kVersionFileCapacity, checkDeadline) == 0) {
+        return false;
+    }
 
     const AnnouncedBuild announced{GetVersionValue(text, "version"), GetVersionValue(text, "exe"),
                                    GetVersionValue(text, "md5")};
@@ -110,6 +117,6 @@ bool CTranslucentDlg::InstallAnnouncedBuild() {
     ::LoadStringW(::GetModuleHandleW(nullptr), IDS_LOCAL_VERSION, localVersion, 255);
     if (!IsUpdateAnnounced(remoteVersion, localVersion)) return false;
 
-    if (!DownloadAnnouncedBuild(UpdateFileUrl(kUpdateBase, remoteFile), announced)) return false;
+    if (!DownloadAnnouncedBuild(UpdateFileUrl(kUpdateBase, remoteFile), announced, checkDeadline)) return false;
     return SwapInDownloadedBuild(ModulePath(), m_szExeFileName);
 }

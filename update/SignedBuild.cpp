@@ -17,12 +17,12 @@ constexpr int kHttpOk = 200;
 // The signature file beside the build, once it is known to be signed with
 // key and to speak of the announced build.
 std::optional<SignatureFile> FetchSignatureFile(const UpdateKey& key, const AnnouncedBuild& announced,
-                                                const std::wstring& buildUrl) {
+                                                const std::wstring& buildUrl, const CDownloadDeadline& checkDeadline) {
     const std::wstring url = buildUrl.empty() ? std::wstring() : UpdateFileUrl(buildUrl, kSignatureSuffix);
     if (url.empty()) return std::nullopt;
     char text[kSignatureFileCapacity] = {};
     int status = 0;
-    const uint32_t length = DownloadToBuffer(url.c_str(), text, sizeof text, &status);
+    const uint32_t length = DownloadToBuffer(url.c_str(), text, sizeof text, checkDeadline, &status);
     // An error page is no signature file, whatever its body says.
     if (length == 0 || status != kHttpOk) return std::nullopt;
     std::optional<SignatureFile> file = ParseSignatureFile(std::string_view(text, length));
@@ -35,8 +35,8 @@ std::optional<SignatureFile> FetchSignatureFile(const UpdateKey& key, const Anno
 }  // namespace
 
 bool DownloadSignedBuild(const UpdateKey& key, const AnnouncedBuild& announced, const std::wstring& buildUrl,
-                         const wchar_t* path) {
-    const std::optional<SignatureFile> file = FetchSignatureFile(key, announced, buildUrl);
+                         const wchar_t* path, const CDownloadDeadline& checkDeadline) {
+    const std::optional<SignatureFile> file = FetchSignatureFile(key, announced, buildUrl, checkDeadline);
     if (!file) return false;
     const auto isSignedBuild = [&file](const void* bytes, uint32_t length) {
         Sha256Digest digest{};

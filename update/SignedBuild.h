@@ -7,6 +7,8 @@
 
 #include "update/UpdateKey.h"
 
+class CDownloadDeadline;
+
 // What "ver.txt" announces, its values exactly as they stand there.
 struct AnnouncedBuild {
     std::string version;
@@ -19,6 +21,8 @@ struct AnnouncedBuild {
 // parses; its signature is valid for key; it names announced's version and
 // exe; the downloaded bytes have its length and SHA-256 and the MD5 of
 // "ver.txt". The bytes are checked in memory, so a refused build is never
-// written. False on any failure; path is then left as it was.
+// written. The signature file is one of the update check's files and arrives
+// by checkDeadline or not at all. False on any failure; path is then left as
+// it was.
 bool DownloadSignedBuild(const UpdateKey& key, const AnnouncedBuild& announced, const std::wstring& buildUrl,
-                         const wchar_t* path);
+                         const wchar_t* path, const CDownloadDeadline& checkDeadline);

@@ -1,0 +1,17 @@
+// What the asset cache says about a body it produced. No Windows header.
+#pragma once
+
+// Where a body came from.
+enum class AssetSource {
+    kCache,          // read whole from its cache file
+    kFetched,        // fetched whole from the CDN with status 200, and stored
+    kCdnError,       // the CDN answered whole with another status; the body is its error page; not stored
+    kNoReply,        // no usable reply: offline, no Content-Length, cut short or stalled; the body holds what came
+    kRefusedTarget,  // the target is unsafe to append to the CDN base: nothing fetched, nothing stored
+};
+
+struct AssetOutcome {
+    AssetSource source = AssetSource::kNoReply;
+    int httpStatus = 0;   // the CDN's status code, when a reply was read; else 0
+    int fetchResult = 0;  // FetchUrl's code when the CDN was asked; else 0
+};
