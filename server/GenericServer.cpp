@@ -190,21 +190,31 @@ bool CGenericServer::OpenListener(CSocket* listener, CWsaEvent* acceptEvent) {
 bool CGenericServer::ServeAccepts(SOCKET listener, WSAEVENT acceptEvent) {
     for (;;) {
         const WSAEVENT events[2] = {m_hStopEvent.get(), acceptEvent};
-        const DWORD waited = ::WSAWaitForMultipleEvents(2, events, FALSE, WSA_INFINITE, FALSE);
+        const DWORD waited = ::WSAWaitForMultipleEvents(2, events, FALSE, kAcceptPollMs, FALSE);
         if (waited == WSA_WAIT_EVENT_0) return true;
+        if (waited == WSA_WAIT_TIMEOUT) {
+            // Under Wine, now and then, connections that arrive while others
+            // are being accepted are never reported with FD_ACCEPT: they
+            // would wait for the next one that is. Looking now and then
+            // bounds that wait.
+            AcceptWaiting(listener);
+            continue;
+        }
         if (waited != WSA_WAIT_EVENT_0 + 1) return false;
         WSANETWORKEVENTS network{};
         if (::WSAEnumNetworkEvents(listener, acceptEvent, &network) != 0) return false;
-        if (!(network.lNetworkEvents & FD_ACCEPT)) continue;
-        // What is waiting is taken in one go (a few at a time, so that a stop
-        // is seen): one wait per connection would slow accepting down when
-        // many arrive at once.
-        for (int accepted = 0; accepted < kAcceptsPerWake; ++accepted) {
-            try {
-                if (!AcceptOne(listener)) break;
-            } catch (...) {
-                // Out of memory for this connection: it is closed, the listener goes on.
-            }
+        if (network.lNetworkEvents & FD_ACCEPT) AcceptWaiting(listener);
+    }
+}
+
+// What is waiting is taken in one go, a few at a time so that a stop is
+// seen: one wait per connection would slow accepting down when many arrive.
+void CGenericServer::AcceptWaiting(SOCKET listener) {
+    for (int accepted = 0; accepted < kAcceptsPerWake; ++accepted) {
+        try {
+            if (!AcceptOne(listener)) return;
+        } catch (...) {
+            // Out of memory for this connection: it is closed, the listener goes on.
         }
     }
 }

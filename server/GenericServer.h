@@ -49,6 +49,7 @@ public:
     static constexpr DWORD kStartTimeoutMs = 30000;
     static constexpr DWORD kRelistenPauseMs = 1000;           // between attempts to listen
     static constexpr int kAcceptsPerWake = 32;
+    static constexpr DWORD kAcceptPollMs = 500;  // the listener looks for connections it was not told of
     static constexpr DWORD kReapRetryMs = 100;
     static constexpr unsigned kThreadExitCode = 4660;
 
@@ -123,6 +124,7 @@ private:
     void RunListener();
     bool OpenListener(CSocket* listener, CWsaEvent* acceptEvent);
     bool ServeAccepts(SOCKET listener, WSAEVENT acceptEvent);
+    void AcceptWaiting(SOCKET listener);
     // False when no connection was waiting.
     bool AcceptOne(SOCKET listener);
     void AcceptConnection(CSocket socket, const char* address, uint16_t port);
