@@ -16,10 +16,6 @@ namespace {
 // A URL cache enumeration (FindFirstUrlCacheEntryW / FindCloseUrlCache).
 using CUrlCacheFind = CScopedHandle<HANDLE, ::FindCloseUrlCache>;
 
-// A directory listing (FindFirstFileW / FindClose); its failure value is
-// INVALID_HANDLE_VALUE (-1).
-using CFileFind = CScopedHandle<HANDLE, ::FindClose, -1>;
-
 // One URL cache record, followed by the texts it points to.
 using CCacheRecord = std::unique_ptr<BYTE[]>;
 

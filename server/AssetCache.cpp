@@ -16,15 +16,6 @@ namespace {
 
 constexpr int kHttpOk = 200;
 
-// A directory listing (FindFirstFileExW / FindClose).
-struct FileFindTraits {
-    using Type = HANDLE;
-    static Type Empty() { return INVALID_HANDLE_VALUE; }
-    static bool IsValid(Type value) { return value != INVALID_HANDLE_VALUE; }
-    static void Release(Type value) { ::FindClose(value); }
-};
-using CFileFind = CScopedResource<FileFindTraits>;
-
 uint64_t Ticks(const FILETIME& time) {
     return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }

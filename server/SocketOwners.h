@@ -8,22 +8,11 @@
 
 #include "toolkit/ScopedResource.h"
 
-struct SocketTraits {
-    using Type = SOCKET;
-    static Type Empty() { return INVALID_SOCKET; }
-    static bool IsValid(Type value) { return value != INVALID_SOCKET; }
-    static void Release(Type value) { ::closesocket(value); }
-};
-using CSocket = CScopedResource<SocketTraits>;
+// A socket; its failure value is INVALID_SOCKET (all bits set).
+using CSocket = CScopedHandle<SOCKET, ::closesocket, static_cast<intptr_t>(INVALID_SOCKET)>;
 
-// WSACreateEvent's failure value, WSA_INVALID_EVENT, is null.
-struct WsaEventTraits {
-    using Type = WSAEVENT;
-    static Type Empty() { return WSA_INVALID_EVENT; }
-    static bool IsValid(Type value) { return value != WSA_INVALID_EVENT; }
-    static void Release(Type value) { ::WSACloseEvent(value); }
-};
-using CWsaEvent = CScopedResource<WsaEventTraits>;
+// An event object; WSACreateEvent's failure value, WSA_INVALID_EVENT, is null.
+using CWsaEvent = CScopedHandle<WSAEVENT, ::WSACloseEvent>;
 
 // One WSAStartup for Winsock 2.2, matched by one WSACleanup when the owner
 // lets go. Whoever uses sockets holds one for as long as they live.

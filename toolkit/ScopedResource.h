@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 
 template <typename Traits>
@@ -52,7 +53,13 @@ private:
 template <typename Handle, auto ReleaseFunction, intptr_t EmptyValue = 0>
 struct HandleTraits {
     using Type = Handle;
-    static Type Empty() { return reinterpret_cast<Type>(EmptyValue); }
+    static Type Empty() {
+        if constexpr (std::is_pointer_v<Type>) {
+            return reinterpret_cast<Type>(EmptyValue);
+        } else {
+            return static_cast<Type>(EmptyValue);  // a handle that is a number, such as a SOCKET
+        }
+    }
     static bool IsValid(Type value) { return value != Empty(); }
     static void Release(Type value) { ReleaseFunction(value); }
 };
@@ -74,6 +81,10 @@ using CHandle = CScopedResource<KernelHandleTraits>;
 
 // A library loaded for a moment (LoadLibraryW / FreeLibrary).
 using CLibrary = CScopedHandle<HMODULE, ::FreeLibrary>;
+
+// A directory listing (FindFirstFileW / FindClose); its failure value is
+// INVALID_HANDLE_VALUE (-1).
+using CFileFind = CScopedHandle<HANDLE, ::FindClose, -1>;
 
 // A menu loaded from a resource or created (DestroyMenu). Its submenus
 // belong to it.

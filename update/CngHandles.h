@@ -7,26 +7,8 @@
 
 #include "toolkit/ScopedResource.h"
 
-struct CngAlgorithmTraits {
-    using Type = BCRYPT_ALG_HANDLE;
-    static Type Empty() { return nullptr; }
-    static bool IsValid(Type value) { return value != nullptr; }
-    static void Release(Type value) { ::BCryptCloseAlgorithmProvider(value, 0); }
-};
-using CCngAlgorithm = CScopedResource<CngAlgorithmTraits>;
+inline void CloseCngAlgorithm(BCRYPT_ALG_HANDLE algorithm) { ::BCryptCloseAlgorithmProvider(algorithm, 0); }
 
-struct CngKeyTraits {
-    using Type = BCRYPT_KEY_HANDLE;
-    static Type Empty() { return nullptr; }
-    static bool IsValid(Type value) { return value != nullptr; }
-    static void Release(Type value) { ::BCryptDestroyKey(value); }
-};
-using CCngKey = CScopedResource<CngKeyTraits>;
-
-struct CngHashTraits {
-    using Type = BCRYPT_HASH_HANDLE;
-    static Type Empty() { return nullptr; }
-    static bool IsValid(Type value) { return value != nullptr; }
-    static void Release(Type value) { ::BCryptDestroyHash(value); }
-};
-using CCngHash = CScopedResource<CngHashTraits>;
+using CCngAlgorithm = CScopedHandle<BCRYPT_ALG_HANDLE, CloseCngAlgorithm>;
+using CCngKey = CScopedHandle<BCRYPT_KEY_HANDLE, ::BCryptDestroyKey>;
+using CCngHash = CScopedHandle<BCRYPT_HASH_HANDLE, ::BCryptDestroyHash>;
