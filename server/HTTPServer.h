@@ -30,6 +30,10 @@ public:
     // The cache root fixed by StartServer; empty before.
     const std::string& GetCacheRoot() const { return m_cache.Root(); }
 
+    // The cache directory was emptied (clear-cache): what the server keeps
+    // in memory goes too, so the next request of each asset goes to the CDN.
+    void ForgetKeptAssets();
+
     // For the end of the process: lets the port go at once, stores nothing
     // more, and waits up to milliseconds for stores under way and for the
     // connections to end. True when everything ended in time; whatever did
