@@ -101,6 +101,11 @@ def main():
         warm = statistics.median(times[f"{label} warm"])
         print(f"  {label:<28} cold {cold:6.0f} ms  "
               f"warm {warm:6.0f} ms  cold/direct {cold / direct:5.2f}  warm/direct {warm / direct:5.2f}")
+    labels = [label for label, _ in builds]
+    if "old" in labels and "new" in labels:
+        ratios = [statistics.median(times[f"new {kind}"]) / statistics.median(times[f"old {kind}"])
+                  for kind in ("cold", "warm")]
+        print(f"  {'new/old':<28} cold {ratios[0]:6.2f}     warm {ratios[1]:6.2f}")
     return 0
 
 
