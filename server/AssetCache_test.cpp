@@ -14,6 +14,7 @@
 #include "net/Download.h"
 #include "net/Md5.h"
 #include "server/AssetPath.h"
+#include "testsupport/BufferContent.h"
 #include "testsupport/ScratchDirectory.h"
 #include "testsupport/TestOrigin.h"
 #include "toolkit/ScopedResource.h"
@@ -21,10 +22,6 @@
 namespace {
 
 constexpr uint64_t kNoLimit = 1ull << 40;
-
-std::string Content(const COutBuf& buffer) {
-    return buffer.GetLength() ? std::string(buffer.GetData(), static_cast<size_t>(buffer.GetLength())) : std::string();
-}
 
 std::string Body(size_t size, char salt) {
     std::string body(size, '\0');

@@ -64,7 +64,7 @@ bool CHTTPServer::IsRequestComplete(std::string_view requestText) {
 
 BodyFraming CHTTPServer::FrameBody(std::string_view requestText) { return HttpBodyFraming(requestText); }
 
-bool CHTTPServer::HandleRequest(std::string_view requestText, COutBuf* out, int32_t* keepAlive) {
+bool CHTTPServer::HandleRequest(std::string_view requestText, COutBuf* out, SharedBytes* tail, int32_t* keepAlive) {
     HttpRequestLine request;
     if (!ParseHttpRequest(requestText, &request)) return false;
     // A request that says nothing keeps what an earlier one asked for.
@@ -79,9 +79,10 @@ bool CHTTPServer::HandleRequest(std::string_view requestText, COutBuf* out, int3
     const auto type = m_mimeTypes.find(TargetExtension(target));
     if (type != m_mimeTypes.end()) contentType = type->second;
 
-    // A copy kept in memory goes behind the header in one copy; any other body
-    // goes straight into the (normally empty) output buffer and the header is
-    // put in front of it: no second copy of a large asset is made.
+    // A copy kept in memory is sent from where it is kept, behind the header;
+    // any other body goes straight into the (normally empty) output buffer
+    // and the header is put in front of it: no second copy of a large asset
+    // is made.
     CRecentAssets::Body kept;
     COutBuf separateBody;
     COutBuf& body = out->IsEmpty() ? *out : separateBody;
@@ -97,7 +98,11 @@ bool CHTTPServer::HandleRequest(std::string_view requestText, COutBuf* out, int3
     }
     // Without the memory for the whole reply the connection closes unanswered
     // rather than sending a header that promises bytes that never come.
-    if (kept) return out->AppendBuffer(header) && out->Append(kept->data(), length);
+    if (kept) {
+        if (!out->AppendBuffer(header)) return false;
+        *tail = std::move(kept);
+        return true;
+    }
     if (&body == out) return out->Prepend(header.GetData(), header.GetLength());
     return out->AppendBuffer(header) && out->AppendBuffer(separateBody);
 }

@@ -47,7 +47,7 @@ protected:
     void OnSent(int32_t byteCount) override;
     bool IsRequestComplete(std::string_view requestText) override;
     BodyFraming FrameBody(std::string_view requestText) override;
-    bool HandleRequest(std::string_view requestText, COutBuf* out, int32_t* keepAlive) override;
+    bool HandleRequest(std::string_view requestText, COutBuf* out, SharedBytes* tail, int32_t* keepAlive) override;
 
 private:
     std::map<std::string, std::string> m_mimeTypes;

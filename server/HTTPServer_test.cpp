@@ -15,6 +15,7 @@
 
 #include "game/CacheClearing.h"
 #include "net/Md5.h"
+#include "server/RecentAssets.h"
 #include "testsupport/ScratchDirectory.h"
 #include "testsupport/TestClient.h"
 #include "testsupport/TestOrigin.h"
@@ -210,6 +211,29 @@ TEST_F(HttpServerTest, ALargeReplyReportsItsWholeLengthOnceSent) {
     EXPECT_EQ(m_server->lastSent.load(), static_cast<int32_t>(reply.head.size() + reply.body.size()));
     EXPECT_EQ(m_server->acceptedAddress, "127.0.0.1");
     EXPECT_EQ(m_server->acceptedPort, htons(client.LocalPort()));
+}
+
+// A hit from memory of the largest size kept goes out whole behind its
+// header however slowly the peer reads, and the next reply on the connection
+// follows it exactly.
+TEST_F(HttpServerTest, AHitFromMemoryReachesASlowReaderWhole) {
+    StartServer();
+    const std::string target = "/kept.bin";
+    const std::string asset(CRecentAssets::kMaxAssetBytes, 'M');
+    m_origin.SetReply(target, CTestOrigin::Reply(200, asset));
+    ASSERT_TRUE(Ask(Get(target)).body == asset);
+    // Only the copy in memory can answer now.
+    ASSERT_TRUE(std::filesystem::remove(m_dir / "vt_cdn" / "cdn" / Md5HexDigest(target.data(), static_cast<uint32_t>(target.size()))));
+
+    CTestClient client(m_port, 8192);
+    ASSERT_TRUE(client.Send(Get(target, "Connection: keep-alive\r\n") + Get("/x")));
+    TestReply hit, next;
+    ASSERT_TRUE(client.ReadReply(&hit, 65536));
+    ASSERT_TRUE(client.ReadReply(&next));
+    EXPECT_EQ(hit.headers.at("Content-Length"), std::to_string(asset.size()));
+    EXPECT_TRUE(hit.body == asset);
+    EXPECT_EQ(next.body, "x body");
+    EXPECT_EQ(m_origin.Targets(), (std::vector<std::string>{target, "/x"}));
 }
 
 TEST_F(HttpServerTest, APeerThatSendsAndClosesAtOnceStillGetsItsReply) {

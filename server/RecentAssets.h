@@ -13,8 +13,8 @@
 
 class CRecentAssets {
 public:
-    static constexpr size_t kMaxAssetBytes = 256 << 10;  // larger assets are never kept
-    static constexpr size_t kMaxTotalBytes = 32 << 20;   // past this the least recently served go
+    static constexpr size_t kMaxAssetBytes = 1 << 20;   // larger assets are never kept
+    static constexpr size_t kMaxTotalBytes = 32 << 20;  // past this the least recently served go
     using Body = std::shared_ptr<const std::string>;
 
     struct Hit {
