@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/AnsiText.h"
+#include "common/HeapBlock.h"
 #include "common/OutBuf.h"
 #include "net/AgentText.h"
 #include "net/FetchSession.h"
@@ -148,11 +149,6 @@ bool WriteWholeFile(const wchar_t* path, const void* bytes, DWORD length) {
     return false;
 }
 
-struct HeapBlock {
-    void* bytes;
-    ~HeapBlock() { std::free(bytes); }
-};
-
 // One download of DownloadToBuffer, shared by the caller and the thread that
 // makes it: whichever is last lets it go.
 struct SmallDownload {
@@ -258,9 +254,9 @@ bool DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* 
     DWORD length = 0;
     if (!QueryContentLength(request, &length) || length == 0) return false;
 
-    HeapBlock block{std::malloc(length)};
-    if (!block.bytes) return false;
-    auto* bytes = static_cast<char*>(block.bytes);
+    const CHeapBlock<char> block(static_cast<char*>(std::malloc(length)));
+    if (!block) return false;
+    char* const bytes = block.get();
     DWORD received = 0;
     while (received < length) {
         DWORD got = 0;

@@ -15,6 +15,7 @@
 #include "common/OutBuf.h"
 #include "net/FetchSession.h"
 #include "net/Md5.h"
+#include "testsupport/BufferContent.h"
 #include "testsupport/TestOrigin.h"
 
 namespace {
@@ -23,10 +24,6 @@ std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), t
 
 uint32_t ToBuffer(const std::string& url, char* buffer, uint32_t capacity) {
     return DownloadToBuffer(Wide(url).c_str(), buffer, capacity, CDownloadDeadline(kUpdateCheckTimeLimitMs));
-}
-
-std::string Content(const COutBuf& buffer) {
-    return buffer.GetLength() ? std::string(buffer.GetData(), static_cast<size_t>(buffer.GetLength())) : std::string();
 }
 
 std::string Body(size_t size) {

@@ -67,7 +67,6 @@ private:
     void Serve();
     void Answer(SOCKET client);
     bool WaitReadable(SOCKET client);
-    void Close(SOCKET client);
 
     CWinsockSession m_winsock;  // first in, last out
     SOCKET m_listener = INVALID_SOCKET;
