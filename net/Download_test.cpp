@@ -172,6 +172,25 @@ TEST(FetchSession, KeepsItsConnectionAndAgentUntilTheConnectionStateChanges) {
     EXPECT_EQ(origin.Requests().size(), 3u);
 }
 
+// The system's state costs milliseconds to read under Wine: it is read
+// again only once the last reading is old, so a change shows within that age.
+TEST(FetchSession, TheConnectionStateIsReadAgainOnlyOnceTheLastReadingIsOld) {
+    ULONGLONG now = 0;
+    int reads = 0;
+    DWORD state = INTERNET_CONNECTION_LAN;
+    const ConnectionStateReader read = ReadAtMostEvery(
+        500, [&] { return ++reads, state; }, [&] { return now; });
+    EXPECT_EQ(read(), static_cast<DWORD>(INTERNET_CONNECTION_LAN));
+    state = INTERNET_CONNECTION_LAN | INTERNET_CONNECTION_PROXY;
+    now = 499;
+    EXPECT_EQ(read(), static_cast<DWORD>(INTERNET_CONNECTION_LAN));
+    EXPECT_EQ(reads, 1);
+    now = 500;
+    EXPECT_EQ(read(), state);
+    EXPECT_EQ(read(), state);
+    EXPECT_EQ(reads, 2);
+}
+
 // A host may close a kept-alive connection just as the next request goes
 // out on it: the request is sent once more, on a new connection.
 TEST(FetchSession, AKeptConnectionTheHostDropsIsRetriedOnANewOne) {

@@ -1,5 +1,8 @@
 #include "net/FetchSession.h"
 
+#include <memory>
+#include <mutex>
+
 #include "net/AgentText.h"
 #include "net/Download.h"
 
@@ -10,6 +13,27 @@ DWORD SystemConnectionState() {
     return flags;
 }
 
+ConnectionStateReader ReadAtMostEvery(DWORD maxAgeMs, ConnectionStateReader reader,
+                                      std::function<ULONGLONG()> ticks) {
+    struct Reading {
+        std::mutex lock;  // held while the reader is asked: one asks, the others wait for its answer
+        bool read = false;
+        ULONGLONG readAt = 0;
+        DWORD flags = 0;
+    };
+    auto last = std::make_shared<Reading>();
+    return [=] {
+        const std::lock_guard<std::mutex> guard(last->lock);
+        const ULONGLONG now = ticks();
+        if (!last->read || now - last->readAt >= maxAgeMs) {
+            last->flags = reader();
+            last->readAt = now;
+            last->read = true;
+        }
+        return last->flags;
+    };
+}
+
 DWORD AccessTypeFor(DWORD connectionFlags) {
     return (connectionFlags & INTERNET_CONNECTION_PROXY) ? INTERNET_OPEN_TYPE_PRECONFIG
                                                          : INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY;
@@ -17,7 +41,7 @@ DWORD AccessTypeFor(DWORD connectionFlags) {
 
 CFetchSession::CFetchSession(DWORD maxConnectionsPerServer, ConnectionStateReader readState)
     : m_nMaxConnectionsPerServer(maxConnectionsPerServer),
-      m_readState(readState ? std::move(readState) : ConnectionStateReader(SystemConnectionState)) {}
+      m_readState(readState ? std::move(readState) : ReadAtMostEvery(kStateMaxAgeMs, SystemConnectionState)) {}
 
 int CFetchSession::Fetch(const char* url, COutBuf* sink, int* httpStatus) {
     if (httpStatus) *httpStatus = 0;

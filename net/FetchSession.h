@@ -18,6 +18,13 @@ class COutBuf;
 using ConnectionStateReader = std::function<DWORD()>;
 DWORD SystemConnectionState();
 
+// A reader that asks reader again only once its last answer is maxAgeMs old
+// (by ticks) and gives that answer in between, from any thread. Under Wine
+// each InternetGetConnectedState takes about 6 ms, more when several threads
+// ask at once: longer than a fetch of a small asset on a kept connection.
+ConnectionStateReader ReadAtMostEvery(DWORD maxAgeMs, ConnectionStateReader reader,
+                                      std::function<ULONGLONG()> ticks = ::GetTickCount64);
+
 // The access type of an internet handle for those flags: the pre-configured
 // settings, with auto-proxy only when a proxy is in use.
 DWORD AccessTypeFor(DWORD connectionFlags);
@@ -28,7 +35,9 @@ public:
     // one host for this session (0 leaves its default); the asset server
     // gives at least its own connection bound, so that no miss queues behind
     // others. readState: where the connection flags come from (tests inject
-    // theirs); the system's when empty.
+    // theirs); when empty, the system's, read again at most once every
+    // kStateMaxAgeMs.
+    static constexpr DWORD kStateMaxAgeMs = 1000;
     explicit CFetchSession(DWORD maxConnectionsPerServer = 0, ConnectionStateReader readState = {});
     CFetchSession(const CFetchSession&) = delete;
     CFetchSession& operator=(const CFetchSession&) = delete;
