@@ -321,10 +321,14 @@ class HostilePeersTest(WorkFolderTestCase):
 
         for n in range(5):
             self.assertEqual(ask(f"/u.bin?v={n}")[0], 200)
+        # Hours on, in a later session: the copies a running client keeps in
+        # memory carry their own times, so the files are aged while none runs.
+        self.assertIsNotNone(self.client.close())
         two_hours_ago = time.time() - 7200
         for n in range(5):
             os.utime(path(n), (two_hours_ago + n, two_hours_ago + n))
-        self.assertEqual(ask("/u.bin?v=0")[0], 200)  # served from the cache an hour on: used again
+        self.start(self.options.small_cache_exe)
+        self.assertEqual(ask("/u.bin?v=0")[0], 200)  # served from the cache hours on: used again
         for n in range(5, 12):
             self.assertEqual(ask(f"/u.bin?v={n}")[0], 200)
         # The first trim took the least recently used, not the first stored.
@@ -338,7 +342,8 @@ class HostilePeersTest(WorkFolderTestCase):
                f"{len(os.listdir(cache))} files")
         for n in (37, 38, 39):
             self.assertTrue(os.path.exists(path(n)), n)
-        self.assertEqual(len(self.cdn.requests), 40)
+        # Each asset fetched once; the game window's page comes from this host too.
+        self.assertEqual(len([target for target in self.cdn.requests if target.startswith("/u.bin")]), 40)
 
     def test_a_file_being_served_while_the_cache_is_cleared(self):
         big = os.urandom(8 << 20)
