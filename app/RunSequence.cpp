@@ -32,6 +32,7 @@ void CTranslucentDlg::RunApplication(bool relaunched) {
     // held by a client that is closing is taken as soon as it is free.
     g_HttpServer->StartServer();
     m_dlgGame.SetAssetCacheRoot(WidenAnsi(g_HttpServer->GetCacheRoot()));
+    m_dlgGame.SetAssetCacheClearedHandler([] { g_HttpServer->ForgetKeptAssets(); });
     m_dlgGame.SetExitConfirmedHandler([this] { ReleaseForExit(); });
 
     if (m_nRunMode == kRunModeStartWindow) {

@@ -1,6 +1,10 @@
-// bare_responder PORT BODY_BYTES: the floor cost of serving HTTP under this
-// platform. One thread per connection, keep-alive, and every request answered
-// with the same bytes from memory. Runs until killed.
+// bare_responder PORT BODY_BYTES [--events]: the floor cost of serving HTTP
+// under this platform. One thread per connection, keep-alive, and every
+// request answered with the same bytes from memory. Runs until killed.
+// Blocking sockets by default; with --events each connection waits as the
+// asset server's must, so that a stop request or an idle time-out can end the
+// wait: a non-blocking socket whose network events set an event object,
+// waited on together with a second one, the events listed before each read.
 #include <winsock2.h>
 
 #include <cstdio>
@@ -38,10 +42,63 @@ void Serve(SOCKET client) {
     ::closesocket(client);
 }
 
+// Waits for one of the wanted network events of client; false when the
+// connection is gone or nothing came for a minute. *readable notes an FD_READ
+// seen meanwhile, which Winsock does not report again before the next read.
+bool WaitForEvents(SOCKET client, WSAEVENT stop, WSAEVENT network, long wanted, bool* readable) {
+    for (;;) {
+        const WSAEVENT events[2] = {stop, network};
+        if (::WSAWaitForMultipleEvents(2, events, FALSE, 60000, FALSE) != WSA_WAIT_EVENT_0 + 1) return false;
+        WSANETWORKEVENTS happened{};
+        if (::WSAEnumNetworkEvents(client, network, &happened) != 0) return false;
+        if (happened.lNetworkEvents & (FD_READ | FD_CLOSE)) *readable = true;
+        if (happened.lNetworkEvents & (wanted | FD_CLOSE)) return true;
+    }
+}
+
+void ServeWithEvents(SOCKET client) {
+    const WSAEVENT stop = ::WSACreateEvent();  // never set: stands in for the server's stop event
+    const WSAEVENT network = ::WSACreateEvent();
+    std::string pending;
+    char buffer[65536];
+    bool readable = false;
+    if (::WSAEventSelect(client, network, FD_READ | FD_WRITE | FD_CLOSE) == 0) {
+        for (;;) {
+            if (!readable && !WaitForEvents(client, stop, network, FD_READ, &readable)) break;
+            readable = false;
+            const int got = ::recv(client, buffer, sizeof buffer, 0);
+            if (got == 0 || (got < 0 && ::WSAGetLastError() != WSAEWOULDBLOCK)) break;
+            if (got < 0) continue;
+            pending.append(buffer, static_cast<size_t>(got));
+            size_t end;
+            bool broken = false;
+            while (!broken && (end = pending.find("\r\n\r\n")) != std::string::npos) {
+                pending.erase(0, end + 4);
+                size_t at = 0;
+                while (at < g_reply.size()) {
+                    const int sent = ::send(client, g_reply.data() + at, static_cast<int>(g_reply.size() - at), 0);
+                    if (sent > 0) {
+                        at += static_cast<size_t>(sent);
+                    } else if (::WSAGetLastError() != WSAEWOULDBLOCK ||
+                               !WaitForEvents(client, stop, network, FD_WRITE, &readable)) {
+                        broken = true;
+                        break;
+                    }
+                }
+            }
+            if (broken) break;
+        }
+    }
+    ::closesocket(client);
+    ::WSACloseEvent(network);
+    ::WSACloseEvent(stop);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) return 2;
+    if (argc < 3 || argc > 4) return 2;
+    const bool events = argc == 4 && std::string(argv[3]) == "--events";
     const std::string body(static_cast<size_t>(std::atol(argv[2])), 'b');
     g_reply = "HTTP/1.0 200 OK\r\nDate: Tue, 08 Dec 2026 12:00:00 GMT\r\nServer: bare\r\nAccept-Ranges: bytes\r\n"
               "Content-Length: " + std::to_string(body.size()) +
@@ -60,6 +117,6 @@ int main(int argc, char** argv) {
     }
     for (;;) {
         const SOCKET client = ::accept(listener, nullptr, nullptr);
-        if (client != INVALID_SOCKET) std::thread(Serve, client).detach();
+        if (client != INVALID_SOCKET) std::thread(events ? ServeWithEvents : Serve, client).detach();
     }
 }

@@ -2,9 +2,12 @@
 """The rounds of bench/page: headless chromium loads the game-like page
 straight from the CDN (nginx behind a relay that adds a round trip), then,
 for each client build, through a fresh client (cold: every asset a miss) and
-again through the same client (warm: every asset a hit). Prints each load's
-time as the page measured it (navigation start to the last asset checked),
-the medians and the ratios against the direct load of the same run."""
+again through the same client (warm: every asset a hit). As the floor of the
+page itself, it is also loaded from nginx without the relay: what the
+browser's own work (fetching from a local server, checking every digest)
+costs on this machine. Prints each load's time as the page measured it
+(navigation start to the last asset checked), the medians and the ratios
+against the direct load of the same run."""
 import argparse
 import os
 import shutil
@@ -75,13 +78,15 @@ def main():
     cdn = Cdn(site, os.path.join(options.work, "cdn"), options.cdn_port, NGINX_PORT, options.rtt_ms / 1000)
     direct_url = f"http://127.0.0.1:{options.cdn_port}/index.html"
     client_url = f"http://127.0.0.1:{SERVER_PORT}/index.html"
-    times = {"direct": []}
+    floor_url = f"http://127.0.0.1:{NGINX_PORT}/index.html"
+    times = {"direct": [], "floor": []}
     for label, _ in builds:
         times[f"{label} cold"] = []
         times[f"{label} warm"] = []
     try:
         for round_number in range(1, options.rounds + 1):
             times["direct"].append(timed_load(direct_url, "direct"))
+            times["floor"].append(timed_load(floor_url, "floor"))
             for label, exe in builds:
                 cold, warm = client_loads(exe, options.close_window, os.path.join(options.work, label), client_url,
                                           label)
@@ -95,12 +100,19 @@ def main():
     direct = statistics.median(times["direct"])
     print()
     print(f"median of {options.rounds} rounds (the page's own time, navigation start to the last asset checked):")
+    floor = statistics.median(times["floor"])
     print(f"  {'direct from the CDN':<28} {direct:8.0f} ms")
+    print(f"  {'nginx without the relay':<28} {floor:8.0f} ms  (the page's floor)  floor/direct {floor / direct:5.2f}")
     for label, exe in builds:
         cold = statistics.median(times[f"{label} cold"])
         warm = statistics.median(times[f"{label} warm"])
         print(f"  {label:<28} cold {cold:6.0f} ms  "
               f"warm {warm:6.0f} ms  cold/direct {cold / direct:5.2f}  warm/direct {warm / direct:5.2f}")
+    labels = [label for label, _ in builds]
+    if "old" in labels and "new" in labels:
+        ratios = [statistics.median(times[f"new {kind}"]) / statistics.median(times[f"old {kind}"])
+                  for kind in ("cold", "warm")]
+        print(f"  {'new/old':<28} cold {ratios[0]:6.2f}     warm {ratios[1]:6.2f}")
     return 0
 
 

@@ -77,6 +77,8 @@ def main():
     for label, *_ in programs:
         median = statistics.median(times[label])
         print(f"  {label:<24} {median * 1000:6.0f} ms  {median / yardstick:6.2f}")
+    if "old" in times and "new" in times:
+        print(f"  {'new/old':<24} {statistics.median(times['new']) / statistics.median(times['old']):6.2f}")
     return 0
 
 

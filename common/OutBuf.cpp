@@ -214,3 +214,18 @@ bool COutBuf::Reserve(int32_t count) {
     if (count <= m_nCapacity) return true;
     return Regrow(static_cast<int32_t>(RoundUpToGranule(count)), nullptr, 0);
 }
+
+char* COutBuf::AppendRoom(int32_t count) {
+    if (count < 0) return nullptr;
+    const int64_t needed = static_cast<int64_t>(m_nLength) + count;
+    if (needed > kMaxLength || !Reserve(static_cast<int32_t>(needed))) return nullptr;
+    // A buffer without a block and a count of 0 still gets a valid pointer.
+    if (!m_pData && !Reserve(1)) return nullptr;
+    return m_pData + m_nLength;
+}
+
+bool COutBuf::CommitAppended(int32_t count) {
+    if (count < 0 || count > m_nCapacity - m_nLength) return false;
+    m_nLength += count;
+    return true;
+}

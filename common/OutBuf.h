@@ -57,6 +57,16 @@ public:
     // the memory cannot be had or count is negative.
     virtual bool Reserve(int32_t count);
 
+    // Room for count more bytes behind the content, to be written in place
+    // and then counted with CommitAppended: grows the block to hold exactly
+    // length + count (rounded up to the granule) when it is smaller. The
+    // start of the room, or nullptr (buffer unchanged) for a negative count, a
+    // length past INT32_MAX or no memory.
+    virtual char* AppendRoom(int32_t count);
+    // Counts count bytes written into the room behind the content as part of
+    // it. False (buffer unchanged) for a negative count or more than the room.
+    virtual bool CommitAppended(int32_t count);
+
     // Empties the buffer but keeps its block for the next content.
     virtual void Reset();
     // Inserts count bytes before the content, growing as Append does; the

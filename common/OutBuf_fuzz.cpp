@@ -1,6 +1,7 @@
 // Random sequences of COutBuf operations, checked after every step against a
 // plain model: a std::string for the content and the growth rule for the
 // capacity.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -136,6 +137,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 const std::string copy = model.content;
                 if (!buffer.AppendBuffer(buffer)) std::abort();
                 model.Append(copy);
+                break;
+            }
+            case 11: {
+                const std::string bytes = in.Bytes(in.Byte());
+                const int32_t room = static_cast<int32_t>(bytes.size()) + in.Byte() * 16;
+                char* at = buffer.AppendRoom(room);
+                if (!at) std::abort();
+                model.GrowFor(std::max<int64_t>(static_cast<int64_t>(model.content.size()) + room, 1));
+                std::memcpy(at, bytes.data(), bytes.size());
+                if (!buffer.CommitAppended(static_cast<int32_t>(bytes.size()))) std::abort();
+                model.content += bytes;
+                if (buffer.CommitAppended(static_cast<int32_t>(model.capacity - model.content.size()) + 1)) std::abort();
                 break;
             }
             case 12:

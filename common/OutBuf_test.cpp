@@ -178,6 +178,27 @@ TEST(OutBuf, ReserveGrowsOnceWithoutTouchingTheContent) {
     EXPECT_EQ(buffer.GetLength(), 1024);
 }
 
+TEST(OutBuf, AppendRoomIsWrittenInPlaceAndCountedOnCommit) {
+    COutBuf buffer;
+    buffer.AppendString("head:");
+    char* room = buffer.AppendRoom(1000);
+    ASSERT_NE(room, nullptr);
+    EXPECT_EQ(room, buffer.GetData() + 5);
+    EXPECT_EQ(buffer.GetCapacity(), 1024);
+    std::memcpy(room, "tail", 4);
+    EXPECT_EQ(buffer.GetLength(), 5);  // nothing counted before the commit
+    ASSERT_TRUE(buffer.CommitAppended(4));
+    EXPECT_EQ(Content(buffer), "head:tail");
+
+    EXPECT_FALSE(buffer.CommitAppended(1024 - 9 + 1));  // more than the room
+    EXPECT_FALSE(buffer.CommitAppended(-1));
+    EXPECT_EQ(buffer.AppendRoom(-1), nullptr);
+    EXPECT_EQ(buffer.AppendRoom(INT32_MAX), nullptr);
+    EXPECT_EQ(Content(buffer), "head:tail");
+    ASSERT_TRUE(buffer.CommitAppended(1024 - 9));
+    EXPECT_EQ(buffer.GetLength(), 1024);
+}
+
 TEST(OutBuf, ResetKeepsTheBlockAndPrependGrowsLikeAppend) {
     COutBuf buffer;
     buffer.AppendString("body");

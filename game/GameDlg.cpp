@@ -430,6 +430,7 @@ void CGameDlg::OnHotKey(WPARAM id) {
 
 void CGameDlg::ClearCache() {
     ClearCacheFiles(m_strAssetCacheRoot);
+    if (m_onAssetCacheCleared) m_onAssetCacheCleared();
     ::MessageBoxW(m_hWnd, kCacheCleared, kNoticeCaption, MB_OK);
 }
 

@@ -53,6 +53,9 @@ public:
     // The asset cache directory ClearCache empties: the one the asset server
     // fixed when it started.
     void SetAssetCacheRoot(std::wstring root) { m_strAssetCacheRoot = std::move(root); }
+    // Called once ClearCache has emptied the asset cache directory, so that
+    // the asset server lets go of what it keeps of it in memory.
+    void SetAssetCacheClearedHandler(std::function<void()> handler) { m_onAssetCacheCleared = std::move(handler); }
 
     HWND GetHwnd() const { return m_hWnd; }
     HWND GetBrowserHostWindow() const { return m_hWndBrowserHost; }
@@ -127,6 +130,7 @@ private:
     const VARIANT* m_pStartUrl = nullptr;
     std::wstring m_strCreationText;
     std::wstring m_strAssetCacheRoot;
+    std::function<void()> m_onAssetCacheCleared;
     std::function<void()> m_onExitConfirmed;
     UINT m_uTaskbarCreated = 0;
 };

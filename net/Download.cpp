@@ -1,5 +1,6 @@
 #include "net/Download.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -11,8 +12,10 @@
 #include <vector>
 
 #include "common/AnsiText.h"
+#include "common/HeapBlock.h"
 #include "common/OutBuf.h"
 #include "net/AgentText.h"
+#include "net/FetchSession.h"
 #include "net/InternetHandle.h"
 #include "net/Md5.h"
 #include "toolkit/ScopedResource.h"
@@ -29,12 +32,6 @@ constexpr DWORD kAcceptHeaderLength = 15;
 static_assert(sizeof kAcceptHeaderW / sizeof(wchar_t) - 1 == kAcceptHeaderLength);
 
 constexpr DWORD kBufferPiece = 4096;
-constexpr DWORD kFetchPiece = 16384;
-
-DWORD AccessTypeFor(DWORD connectionFlags) {
-    return (connectionFlags & INTERNET_CONNECTION_PROXY) ? INTERNET_OPEN_TYPE_PRECONFIG
-                                                         : INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY;
-}
 
 // The internet handle of the two wide operations: none when the connection
 // state says there is no connection. Behind a proxy the agent is "win".
@@ -62,8 +59,10 @@ struct CGetRequest {
 // InternetOpenUrl takes no send or receive time-out from anywhere, and closing
 // its handle from another thread does not end a wait either. A wide
 // operation also fails on the "file not found" WinINet may leave in the last
-// error.
-bool OpenGetRequest(HINTERNET internet, const std::wstring& url, DWORD timeoutMs, bool wide, CGetRequest* get) {
+// error. On failure *error, when given, receives the last error of the call
+// that failed.
+bool OpenGetRequest(HINTERNET internet, const std::wstring& url, DWORD timeoutMs, bool wide, CGetRequest* get,
+                    DWORD* error = nullptr) {
     URL_COMPONENTSW parts{};
     parts.dwStructSize = sizeof parts;
     parts.dwHostNameLength = 1;  // asks for a pointer into url and a length
@@ -85,8 +84,44 @@ bool OpenGetRequest(HINTERNET internet, const std::wstring& url, DWORD timeoutMs
         ::InternetSetOptionW(get->request.get(), option, &timeoutMs, sizeof timeoutMs);
     }
     ::SetLastError(0);
-    if (!::HttpSendRequestW(get->request.get(), kAcceptHeaderW, kAcceptHeaderLength, nullptr, 0)) return false;
+    if (!::HttpSendRequestW(get->request.get(), kAcceptHeaderW, kAcceptHeaderLength, nullptr, 0)) {
+        if (error) *error = ::GetLastError();
+        return false;
+    }
     return !(wide && ::GetLastError() == ERROR_FILE_NOT_FOUND);
+}
+
+// The errors of a request sent on a kept-alive connection that the host had
+// closed, or closed while the request went out: nothing of a reply came.
+bool IsDroppedConnection(DWORD error) {
+    return error == ERROR_INTERNET_CONNECTION_RESET || error == ERROR_INTERNET_CONNECTION_ABORTED ||
+           error == ERROR_HTTP_INVALID_SERVER_RESPONSE;
+}
+
+// Opens the GET of an asset fetch. A host may close a kept-alive connection
+// at any moment between two requests; a request that went out on such a
+// connection is sent once more, on a new one.
+bool OpenFetchRequest(HINTERNET internet, const std::wstring& url, CGetRequest* get) {
+    DWORD error = 0;
+    if (OpenGetRequest(internet, url, kCdnFetchIdleLimitMs, false, get, &error)) return true;
+    if (!IsDroppedConnection(error)) return false;
+    *get = CGetRequest();
+    return OpenGetRequest(internet, url, kCdnFetchIdleLimitMs, false, get);
+}
+
+// Makes room in sink for the next piece of a body announced as announced
+// bytes. The block is reserved for at most kFetchReserve bytes up front,
+// whatever the host announced, and grows from there by doubling, never past
+// the announced length.
+char* RoomForPiece(COutBuf& sink, DWORD piece, DWORD announced) {
+    const int64_t needed = static_cast<int64_t>(sink.GetLength()) + piece;
+    const int64_t capacity = sink.GetCapacity();
+    if (needed > capacity) {
+        const int64_t grown = std::min<int64_t>(
+            announced, std::max({needed, 2 * capacity, std::min<int64_t>(announced, kFetchReserve)}));
+        if (grown > needed) sink.Reserve(static_cast<int32_t>(grown));
+    }
+    return sink.AppendRoom(static_cast<int32_t>(piece));
 }
 
 bool QueryContentLength(HINTERNET request, DWORD* length) {
@@ -113,11 +148,6 @@ bool WriteWholeFile(const wchar_t* path, const void* bytes, DWORD length) {
     ::DeleteFileW(path);
     return false;
 }
-
-struct HeapBlock {
-    void* bytes;
-    ~HeapBlock() { std::free(bytes); }
-};
 
 // One download of DownloadToBuffer, shared by the caller and the thread that
 // makes it: whichever is last lets it go.
@@ -224,9 +254,9 @@ bool DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* 
     DWORD length = 0;
     if (!QueryContentLength(request, &length) || length == 0) return false;
 
-    HeapBlock block{std::malloc(length)};
-    if (!block.bytes) return false;
-    auto* bytes = static_cast<char*>(block.bytes);
+    const CHeapBlock<char> block(static_cast<char*>(std::malloc(length)));
+    if (!block) return false;
+    char* const bytes = block.get();
     DWORD received = 0;
     while (received < length) {
         DWORD got = 0;
@@ -243,38 +273,49 @@ bool DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* 
 }
 
 int FetchUrl(const char* url, COutBuf* sink, int* httpStatus) {
-    if (httpStatus) *httpStatus = 0;
-    DWORD flags = 0;
-    ::InternetGetConnectedState(&flags, 0);
-    if (flags & INTERNET_CONNECTION_OFFLINE) return kFetchOffline;
-    const std::string agent = AgentText(::GetTickCount());
-    CInternetHandle internet(::InternetOpenA(agent.c_str(), AccessTypeFor(flags), nullptr, nullptr, 0));
-    if (!internet) return kFetchOffline;
-    return FetchUrlOnHandle(internet.get(), url, sink, httpStatus);
+    CFetchSession session;
+    return session.Fetch(url, sink, httpStatus);
 }
 
+// Reads straight into the sink in pieces of up to kFetchPiece, as large as
+// what is left of the announced length: under Wine each read call costs as
+// much as moving a few dozen KiB. The read that finds the end goes to a byte
+// of scratch, so a block that holds the body exactly never grows for it.
 int FetchUrlOnHandle(HINTERNET internet, const char* url, COutBuf* sink, int* httpStatus) {
     if (httpStatus) *httpStatus = 0;
     CGetRequest get;
-    if (!OpenGetRequest(internet, WidenAnsi(url), kCdnFetchIdleLimitMs, false, &get)) return kFetchNoRequest;
+    if (!OpenFetchRequest(internet, WidenAnsi(url), &get)) return kFetchNoRequest;
     const HINTERNET request = get.request.get();
     if (httpStatus) *httpStatus = QueryStatusCode(request);
     DWORD announced = 0;
     if (!QueryContentLength(request, &announced)) return kFetchNoRequest;
+    if (announced > kMaxFetchBytes) return kFetchTooLarge;
 
-    // One allocation up front instead of a copy of the whole body per piece.
-    // Without the memory the pieces still go in one by one.
-    const int64_t wanted = (sink ? sink->GetLength() : 0) + static_cast<int64_t>(announced);
-    if (sink && wanted <= INT32_MAX) sink->Reserve(static_cast<int32_t>(wanted));
-
-    char piece[kFetchPiece];
+    // Without a sink the body is read through a scratch block and dropped.
+    std::vector<char> dropped(sink ? 0 : std::max<DWORD>(std::min<DWORD>(announced, kFetchPiece), 1));
+    uint64_t received = 0;
     for (;;) {
-        DWORD got = 0;
-        if (!::InternetReadFile(request, piece, sizeof piece, &got)) return kFetchCutShort;
-        if (got == 0) {
-            if (sink && static_cast<uint32_t>(sink->GetLength()) != announced) return kFetchCutShort;
-            return kFetchComplete;
+        const DWORD left = received < announced ? static_cast<DWORD>(announced - received) : 0;
+        char beyond = 0;
+        char* room = &beyond;
+        DWORD piece = 1;
+        if (!sink) {
+            room = dropped.data();
+            piece = static_cast<DWORD>(dropped.size());
+        } else if (left > 0) {
+            piece = std::min(left, kFetchPiece);
+            room = RoomForPiece(*sink, piece, announced);
+            if (!room) return kFetchCutShort;
         }
-        if (sink) sink->Append(piece, static_cast<int32_t>(got));
+        DWORD got = 0;
+        if (!::InternetReadFile(request, room, piece, &got)) return kFetchCutShort;
+        if (got == 0) break;
+        if (sink) {
+            // More than announced can only come from a host that sent too much.
+            if (left == 0) return kFetchCutShort;
+            sink->CommitAppended(static_cast<int32_t>(got));
+        }
+        received += got;
     }
+    return !sink || received == announced ? kFetchComplete : kFetchCutShort;
 }

@@ -1,7 +1,8 @@
-// The HTTP download client: one GET over WinINet per call, no state kept
-// between calls, so any number of threads may download at once. Each call
-// opens its own internet handle and closes it, after its request, before
-// returning. No wait on the network is without bound.
+// The HTTP download client: one GET over WinINet per call, so any number of
+// threads may download at once. Each operation here opens its own internet
+// handle and closes it, after its request, before returning; the asset
+// server's fetches share one (net/FetchSession.h). No wait on the network is
+// without bound.
 #pragma once
 
 #include <windows.h>
@@ -33,12 +34,22 @@ private:
     ULONGLONG m_nEnd;
 };
 
+// FetchUrl reads a body in pieces of up to this...
+inline constexpr DWORD kFetchPiece = 1 << 20;
+// ...into a block reserved for no more than this up front, whatever length
+// the host announced, and grown from there as the bytes come.
+inline constexpr uint32_t kFetchReserve = 64 << 20;
+// A body announced longer than this is refused: a 32-bit process could not
+// hold it twice.
+inline constexpr uint32_t kMaxFetchBytes = 512u << 20;
+
 // FetchUrl's result codes. 2 is never produced.
 enum FetchResult : int {
     kFetchComplete = 0,   // body read to its end; a sink holds exactly Content-Length bytes
     kFetchNoRequest = 1,  // the request could not be opened, or no readable Content-Length
-    kFetchCutShort = 3,   // a read failed, or the sink's size differs from Content-Length
+    kFetchCutShort = 3,   // a read failed, or the body's length differs from Content-Length
     kFetchOffline = 4,    // the connection state says offline, or no internet handle
+    kFetchTooLarge = 5,   // Content-Length is over kMaxFetchBytes: nothing was read
 };
 
 // Stores the body of url at the start of buffer and returns its length; 0 for
@@ -66,12 +77,14 @@ bool DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* 
                            const BodyCheck& check = nullptr);
 
 // Fetches url (ANSI) into sink (which should be empty; may be null, then the
-// body is read and dropped). httpStatus, when given, receives the reply's
-// status code, or 0 when there was no reply to read it from. A host that goes
-// kCdnFetchIdleLimitMs without a byte fails the fetch (1 before the reply's
-// head, 3 after).
+// body is read and dropped), on an internet handle of its own (the asset
+// server shares one: CFetchSession). httpStatus, when given, receives the
+// reply's status code, or 0 when there was no reply to read it from. A host
+// that goes kCdnFetchIdleLimitMs without a byte fails the fetch (1 before the
+// reply's head, 3 after). A request that went out on a kept-alive connection
+// the host had closed is sent once more on a new one.
 int FetchUrl(const char* url, COutBuf* sink, int* httpStatus = nullptr);
 
 // FetchUrl on an internet handle the caller opened and still owns; returns
-// 0, 1 or 3. The request ends when the caller closes the internet handle.
+// 0, 1, 3 or 5. The request is closed before it returns.
 int FetchUrlOnHandle(HINTERNET internet, const char* url, COutBuf* sink, int* httpStatus = nullptr);

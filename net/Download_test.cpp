@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <cstdio>
@@ -12,7 +13,9 @@
 #include <thread>
 
 #include "common/OutBuf.h"
+#include "net/FetchSession.h"
 #include "net/Md5.h"
+#include "testsupport/BufferContent.h"
 #include "testsupport/TestOrigin.h"
 
 namespace {
@@ -21,10 +24,6 @@ std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), t
 
 uint32_t ToBuffer(const std::string& url, char* buffer, uint32_t capacity) {
     return DownloadToBuffer(Wide(url).c_str(), buffer, capacity, CDownloadDeadline(kUpdateCheckTimeLimitMs));
-}
-
-std::string Content(const COutBuf& buffer) {
-    return buffer.GetLength() ? std::string(buffer.GetData(), static_cast<size_t>(buffer.GetLength())) : std::string();
 }
 
 std::string Body(size_t size) {
@@ -42,6 +41,7 @@ protected:
         m_origin.SetReply("/cut", CTestOrigin::CutReply(Body(500), 1000));
         m_origin.SetReply("/missing", CTestOrigin::Reply(404, "not here"));
         m_origin.SetReply("/large", CTestOrigin::Reply(200, Body(1 << 20)));
+        m_origin.SetReply("/huge", CTestOrigin::CutReply("x", kMaxFetchBytes + 1));
     }
     std::string Url(const char* target) const { return m_origin.Url(target); }
 
@@ -55,13 +55,30 @@ TEST_F(DownloadTest, FetchUrlResultCodesFollowTheReply) {
                           Case{"/chunked", kFetchNoRequest, 200, ""},
                           Case{"/cut", kFetchCutShort, 200, Body(500)},
                           Case{"/missing", kFetchComplete, 404, "not here"},
-                          Case{"/large", kFetchComplete, 200, Body(1 << 20)}}) {
+                          Case{"/large", kFetchComplete, 200, Body(1 << 20)},
+                          Case{"/huge", kFetchTooLarge, 200, ""}}) {
         COutBuf sink;
         int status = -1;
         EXPECT_EQ(FetchUrl(Url(c.target).c_str(), &sink, &status), c.result) << c.target;
         EXPECT_EQ(status, c.status) << c.target;
         EXPECT_EQ(Content(sink), c.body) << c.target;
     }
+}
+
+// The announced length comes from the network: what is reserved for it up
+// front is bounded, and a body longer than the reserve still arrives whole.
+TEST_F(DownloadTest, FetchUrlReservesABoundedBlockAndGrowsFromThere) {
+    m_origin.SetReply("/lies", CTestOrigin::CutReply(Body(1000), kMaxFetchBytes));
+    COutBuf lied;
+    EXPECT_EQ(FetchUrl(Url("/lies").c_str(), &lied), kFetchCutShort);
+    EXPECT_EQ(Content(lied), Body(1000));
+    EXPECT_LE(static_cast<uint32_t>(lied.GetCapacity()), kFetchReserve);
+
+    const std::string body = Body(kFetchReserve + (3 << 20) + 5);
+    m_origin.SetReply("/long", CTestOrigin::Reply(200, body));
+    COutBuf sink;
+    EXPECT_EQ(FetchUrl(Url("/long").c_str(), &sink), kFetchComplete);
+    EXPECT_TRUE(Content(sink) == body);
 }
 
 TEST_F(DownloadTest, FetchUrlWithoutASinkReadsAndDropsTheBody) {
@@ -117,6 +134,77 @@ TEST_F(DownloadTest, DownloadToBufferStoresTheBodyAndNeverMoreThanTheCapacity) {
 TEST_F(DownloadTest, DownloadToBufferKeepsWhatArrivedBeforeTheCut) {
     char buffer[2000] = {};
     EXPECT_EQ(ToBuffer(Url("/cut"), buffer, sizeof buffer), 500u);
+}
+
+// The asset server's session: connections kept alive and reused, the agent
+// fixed when the session opens, and the session opened anew when the
+// connection state changes.
+TEST(FetchSession, KeepsItsConnectionAndAgentUntilTheConnectionStateChanges) {
+    CTestOrigin origin;
+    for (const char* target : {"/a", "/b", "/c"}) origin.SetReply(target, CTestOrigin::KeptReply(200, target));
+    std::atomic<DWORD> state{INTERNET_CONNECTION_LAN};
+    CFetchSession session(128, [&state] { return state.load(); });
+    auto fetch = [&](const char* target) {
+        COutBuf sink;
+        const int result = session.Fetch(origin.Url(target).c_str(), &sink);
+        EXPECT_EQ(Content(sink), result == kFetchComplete ? target : "") << target;
+        return result;
+    };
+    auto agentOf = [&](size_t request) {
+        const std::string head = origin.Requests().at(request);
+        const size_t start = head.find("\r\nUser-Agent: ") + 14;
+        return head.substr(start, head.find("\r\n", start) - start);
+    };
+
+    EXPECT_EQ(fetch("/a"), kFetchComplete);
+    ::Sleep(50);  // a later tick count: a session opened now would have another agent
+    EXPECT_EQ(fetch("/b"), kFetchComplete);
+    EXPECT_EQ(origin.ConnectionCount(), 1u);
+    EXPECT_EQ(agentOf(1), agentOf(0));
+
+    state = INTERNET_CONNECTION_LAN | INTERNET_CONNECTION_PROXY;
+    EXPECT_EQ(fetch("/c"), kFetchComplete);
+    EXPECT_NE(agentOf(2), agentOf(0));
+    EXPECT_EQ(agentOf(2).rfind("Agent", 0), 0u);
+
+    state = INTERNET_CONNECTION_OFFLINE;
+    EXPECT_EQ(fetch("/a"), kFetchOffline);
+    EXPECT_EQ(origin.Requests().size(), 3u);
+}
+
+// The system's state costs milliseconds to read under Wine: it is read
+// again only once the last reading is old, so a change shows within that age.
+TEST(FetchSession, TheConnectionStateIsReadAgainOnlyOnceTheLastReadingIsOld) {
+    ULONGLONG now = 0;
+    int reads = 0;
+    DWORD state = INTERNET_CONNECTION_LAN;
+    const ConnectionStateReader read = ReadAtMostEvery(
+        500, [&] { return ++reads, state; }, [&] { return now; });
+    EXPECT_EQ(read(), static_cast<DWORD>(INTERNET_CONNECTION_LAN));
+    state = INTERNET_CONNECTION_LAN | INTERNET_CONNECTION_PROXY;
+    now = 499;
+    EXPECT_EQ(read(), static_cast<DWORD>(INTERNET_CONNECTION_LAN));
+    EXPECT_EQ(reads, 1);
+    now = 500;
+    EXPECT_EQ(read(), state);
+    EXPECT_EQ(read(), state);
+    EXPECT_EQ(reads, 2);
+}
+
+// A host may close a kept-alive connection just as the next request goes
+// out on it: the request is sent once more, on a new connection.
+TEST(FetchSession, AKeptConnectionTheHostDropsIsRetriedOnANewOne) {
+    CTestOrigin origin;
+    origin.SetReply("/first", CTestOrigin::KeptReply(200, "first"));
+    origin.SetReply("/second", CTestOrigin::KeptReply(200, "second"));
+    CFetchSession session;
+    COutBuf first, second;
+    ASSERT_EQ(session.Fetch(origin.Url("/first").c_str(), &first), kFetchComplete);
+    origin.ResetKeptConnections();
+    EXPECT_EQ(session.Fetch(origin.Url("/second").c_str(), &second), kFetchComplete);
+    EXPECT_EQ(Content(second), "second");
+    EXPECT_EQ(origin.Targets(), (std::vector<std::string>{"/first", "/second", "/second"}));
+    EXPECT_EQ(origin.ConnectionCount(), 2u);
 }
 
 class CheckedDownloadTest : public DownloadTest {

@@ -7,10 +7,4 @@
 
 #include "toolkit/ScopedResource.h"
 
-struct InternetHandleTraits {
-    using Type = HINTERNET;
-    static Type Empty() { return nullptr; }
-    static bool IsValid(Type value) { return value != nullptr; }
-    static void Release(Type value) { ::InternetCloseHandle(value); }
-};
-using CInternetHandle = CScopedResource<InternetHandleTraits>;
+using CInternetHandle = CScopedHandle<HINTERNET, ::InternetCloseHandle>;

@@ -7,10 +7,15 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
+#include "net/FetchSession.h"
 #include "server/AssetOutcome.h"
+#include "server/RecentAssets.h"
 #include "toolkit/CriticalSection.h"
 #include "toolkit/ScopedResource.h"
 
@@ -26,7 +31,8 @@ class CAssetCache {
 public:
     // cdnBase: where missing assets are fetched from. limitBytes: the size
     // the stored assets may reach before the least recently used go.
-    CAssetCache(std::string cdnBase, uint64_t limitBytes);
+    // readState: the connection state of the fetches (tests inject theirs).
+    CAssetCache(std::string cdnBase, uint64_t limitBytes, ConnectionStateReader readState = {});
     CAssetCache(const CAssetCache&) = delete;
     CAssetCache& operator=(const CAssetCache&) = delete;
 
@@ -38,12 +44,20 @@ public:
     const std::string& Root() const { return m_strRoot; }
 
     // Fills body (empty at the call) with the asset named by the request
-    // target: from its cache file when there is one (a file served an hour or
-    // more after its last use counts as used now), else from the CDN base +
-    // target. Only a complete 200 reply is stored: written to a temporary
-    // file, flushed to the disk, then renamed over the final name, so neither
-    // a reader nor a power cut ever leaves a partly written asset there.
-    AssetOutcome Load(std::string_view target, COutBuf& body);
+    // target: from the copy kept in memory or the cache file when there is
+    // one (either counts as a use of the file, recorded in its time once an
+    // hour), else from the CDN base + target. Only a complete 200 reply is
+    // stored: written to a temporary file, flushed to the disk, then renamed
+    // over the final name, so neither a reader nor a power cut ever leaves a
+    // partly written asset there. Concurrent misses of one target make one
+    // fetch, whose reply answers them all; when it fails, each fetches for
+    // itself. With kept given, an asset held in memory is handed over there
+    // instead of copied into body.
+    AssetOutcome Load(std::string_view target, COutBuf& body, CRecentAssets::Body* kept = nullptr);
+
+    // The cache directory was emptied (clear-cache): the copies kept in
+    // memory go too.
+    void ForgetKeptCopies() { m_recent.ForgetAll(); }
 
     // When the stored assets have grown past the limit, deletes the least
     // recently used until about 90 % of it is left. One caller trims at a
@@ -60,12 +74,24 @@ public:
 
 private:
     class CStoreTicket;
+    class CFlightLead;
+    struct Flight;
 
+    bool ServeKept(const std::string& name, const std::string& path, COutBuf& body, CRecentAssets::Body* kept);
+    bool ReadStored(const std::string& name, const std::string& path, COutBuf& body);
+    AssetOutcome FetchOnce(std::string_view target, const std::string& name, const std::string& path,
+                           COutBuf& body);
+    AssetOutcome FetchAndStore(std::string_view target, const std::string& name, const std::string& path,
+                               COutBuf& body);
     bool Store(const std::string& finalPath, const COutBuf& body);
     void Maintain(bool removeLeftovers);
 
     std::string m_strRoot;
     const std::string m_strCdnBase;
+    CFetchSession m_session;
+    CRecentAssets m_recent;
+    std::mutex m_flightsLock;  // guards m_flights and each Flight's followers
+    std::unordered_map<std::string, std::shared_ptr<Flight>> m_flights;  // by cache file name
     const uint64_t m_nLimitBytes;
     std::atomic<uint64_t> m_nStoredBytes{0};
     std::atomic<bool> m_bTrimming{false};

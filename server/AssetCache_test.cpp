@@ -14,6 +14,7 @@
 #include "net/Download.h"
 #include "net/Md5.h"
 #include "server/AssetPath.h"
+#include "testsupport/BufferContent.h"
 #include "testsupport/ScratchDirectory.h"
 #include "testsupport/TestOrigin.h"
 #include "toolkit/ScopedResource.h"
@@ -21,10 +22,6 @@
 namespace {
 
 constexpr uint64_t kNoLimit = 1ull << 40;
-
-std::string Content(const COutBuf& buffer) {
-    return buffer.GetLength() ? std::string(buffer.GetData(), static_cast<size_t>(buffer.GetLength())) : std::string();
-}
 
 std::string Body(size_t size, char salt) {
     std::string body(size, '\0');
@@ -165,9 +162,11 @@ TEST_F(AssetCacheTest, ALeftoverTemporaryFileIsRemovedAtOpenAndNeverServed) {
 
 // Past its limit the cache keeps the most recently used files, a served one
 // counting as used again once an hour has passed, and shrinks to about 90 %.
+// The assets are too large to be kept in memory: the files' times, aged here
+// behind the cache's back, are all there is.
 TEST_F(AssetCacheTest, TrimmingKeepsTheMostRecentlyUsedWithinTheLimit) {
-    constexpr uint64_t kLimit = 100 * 1024;
-    constexpr size_t kAssetSize = 20 * 1024;
+    constexpr size_t kAssetSize = CRecentAssets::kMaxAssetBytes + 64 * 1024;
+    constexpr uint64_t kLimit = 5 * kAssetSize;
     CAssetCache cache(m_origin->Url(), kLimit);
     cache.Open(m_root);
     auto load = [&](int index) {
@@ -216,6 +215,34 @@ TEST_F(AssetCacheTest, TrimmingKeepsTheMostRecentlyUsedWithinTheLimit) {
     EXPECT_EQ(smaller.Load("/late", body).source, AssetSource::kFetched);
     EXPECT_EQ(Content(body), "late");
     EXPECT_FALSE(std::filesystem::exists(FileFor("/late")));
+}
+
+// Assets small enough to be kept in memory: one the disk cache trims away
+// leaves memory too, and is fetched again.
+TEST_F(AssetCacheTest, AnAssetTrimmedFromTheDiskIsNotServedFromMemory) {
+    CAssetCache cache(m_origin->Url(), 100 * 1024);
+    cache.Open(m_root);
+    auto targetOf = [](int index) {
+        std::string target = "/small.bin?v=";
+        target += std::to_string(index);
+        return target;
+    };
+    auto load = [&](int index) {
+        const std::string target = targetOf(index);
+        m_origin->SetReply(target, CTestOrigin::Reply(200, Body(20 * 1024, static_cast<char>('a' + index))));
+        COutBuf body;
+        const AssetSource source = cache.Load(target, body).source;
+        cache.TrimIfOverLimit();
+        return source;
+    };
+    for (int i = 0; i < 8; ++i) ASSERT_EQ(load(i), AssetSource::kFetched);
+    int trimmed = 0;
+    for (int i = 0; i < 8; ++i) {
+        if (std::filesystem::exists(FileFor(targetOf(i)))) continue;
+        ++trimmed;
+        EXPECT_EQ(load(i), AssetSource::kFetched) << i;
+    }
+    EXPECT_GT(trimmed, 0);
 }
 
 TEST_F(AssetCacheTest, ConcurrentMissesLeaveOneCompleteFile) {

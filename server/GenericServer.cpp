@@ -54,6 +54,7 @@ struct CGenericServer::Connection {
     Worker& worker;
     CRequestFramer framer;
     COutBuf out;              // the reply being sent, or a block kept for the next one
+    SharedBytes tail;         // sent behind out, when the reply has such bytes
     int32_t keptBytes = 0;    // out's block as counted in m_nKeptReplyBytes
     int32_t keepAlive = 0;
     bool sendPending = false;
@@ -502,7 +503,7 @@ CGenericServer::Flow CGenericServer::ServeRequests(Connection& connection) {
         }
         ForgetKeptReplyBlock(connection);
         connection.worker.handling = true;
-        const bool handled = HandleRequest(request, &connection.out, &connection.keepAlive);
+        const bool handled = HandleRequest(request, &connection.out, &connection.tail, &connection.keepAlive);
         connection.worker.handling = false;
         if (!handled) return Flow::kClose;
         connection.sent = 0;
@@ -524,16 +525,29 @@ CGenericServer::Flow CGenericServer::ReplySent(Connection& connection) {
     return Flow::kGoOn;
 }
 
-// Sends the rest of the reply in pieces of at most 2 MiB. A socket that cannot
-// take more leaves the rest pending until it reports FD_WRITE.
+// Sends the rest of the reply, out's bytes and then the tail's, in pieces of
+// at most 2 MiB. A socket that cannot take more leaves the rest pending until
+// it reports FD_WRITE.
 CGenericServer::SendOutcome CGenericServer::SendReply(Connection& connection) {
-    const int32_t length = connection.out.GetLength();
-    char* data = connection.out.GetData();
+    const int32_t headLength = connection.out.GetLength();
+    const int32_t tailLength = connection.tail ? static_cast<int32_t>(connection.tail->size()) : 0;
+    const int32_t length = headLength + tailLength;
     while (connection.sent < length) {
-        const int32_t piece = std::min(length - connection.sent, kMaxSendPiece);
-        WSABUF buffer{static_cast<ULONG>(piece), data + connection.sent};
+        WSABUF buffers[2];
+        DWORD count = 0;
+        int32_t room = kMaxSendPiece;
+        if (connection.sent < headLength) {
+            const int32_t piece = std::min(headLength - connection.sent, room);
+            buffers[count++] = {static_cast<ULONG>(piece), connection.out.GetData() + connection.sent};
+            room -= piece;
+        }
+        const int32_t tailSent = std::max(connection.sent - headLength, 0);
+        if (room > 0 && tailSent < tailLength) {
+            const int32_t piece = std::min(tailLength - tailSent, room);
+            buffers[count++] = {static_cast<ULONG>(piece), const_cast<char*>(connection.tail->data()) + tailSent};
+        }
         DWORD sent = 0;
-        if (::WSASend(connection.socket, &buffer, 1, &sent, 0, nullptr, nullptr) != 0) {
+        if (::WSASend(connection.socket, buffers, count, &sent, 0, nullptr, nullptr) != 0) {
             const int error = ::WSAGetLastError();
             if (error == WSAEWOULDBLOCK) {
                 connection.sendPending = true;
@@ -541,11 +555,13 @@ CGenericServer::SendOutcome CGenericServer::SendReply(Connection& connection) {
             }
             connection.sendPending = false;
             connection.keepAlive = 0;
+            connection.tail.reset();
             return SendOutcome::kFailed;
         }
         connection.sent += static_cast<int32_t>(sent);
     }
     connection.sendPending = false;
+    connection.tail.reset();
     OnSent(connection.sent);
     return SendOutcome::kDone;
 }

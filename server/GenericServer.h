@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cstdint>
 #include <list>
+#include <memory>
+#include <string>
 #include <string_view>
 
 #include "server/RequestFramer.h"
@@ -21,6 +23,9 @@ class COutBuf;
 
 class CGenericServer {
 public:
+    // Bytes that a reply sends without a copy of its own.
+    using SharedBytes = std::shared_ptr<const std::string>;
+
     // Connections open at once. When one more arrives, the open connection
     // that has gone longest without completing a request is closed to make
     // room (one inside a request only when no other is left), so idle or
@@ -101,9 +106,12 @@ protected:
     // before the next request is read. There are none unless a derived class
     // says so.
     virtual BodyFraming FrameBody(std::string_view requestText);
-    // Appends the whole reply to out and may set *keepAlive to 1. False closes
-    // the connection without a reply. Called on many threads at once.
-    virtual bool HandleRequest(std::string_view requestText, COutBuf* out, int32_t* keepAlive) = 0;
+    // Appends the reply to out, or its head when the rest is bytes held
+    // elsewhere: then *tail, sent after out's bytes, shares them. May set
+    // *keepAlive to 1 (keep the connection) or 0 (close it after the reply).
+    // False closes the connection without a reply. Called on many threads at
+    // once.
+    virtual bool HandleRequest(std::string_view requestText, COutBuf* out, SharedBytes* tail, int32_t* keepAlive) = 0;
 
 private:
     struct Worker;

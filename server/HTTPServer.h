@@ -30,6 +30,10 @@ public:
     // The cache root fixed by StartServer; empty before.
     const std::string& GetCacheRoot() const { return m_cache.Root(); }
 
+    // The cache directory was emptied (clear-cache): what the server keeps
+    // in memory goes too, so the next request of each asset goes to the CDN.
+    void ForgetKeptAssets();
+
     // For the end of the process: lets the port go at once, stores nothing
     // more, and waits up to milliseconds for stores under way and for the
     // connections to end. True when everything ended in time; whatever did
@@ -43,7 +47,7 @@ protected:
     void OnSent(int32_t byteCount) override;
     bool IsRequestComplete(std::string_view requestText) override;
     BodyFraming FrameBody(std::string_view requestText) override;
-    bool HandleRequest(std::string_view requestText, COutBuf* out, int32_t* keepAlive) override;
+    bool HandleRequest(std::string_view requestText, COutBuf* out, SharedBytes* tail, int32_t* keepAlive) override;
 
 private:
     std::map<std::string, std::string> m_mimeTypes;

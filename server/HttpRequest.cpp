@@ -22,6 +22,22 @@ std::string_view TrimBlanks(std::string_view text) {
     return text;
 }
 
+// Calls take(name, value) for every header line: each line after the first
+// that holds a colon, with the name and the value trimmed of blanks.
+template <typename Take>
+void ForEachHeaderLine(std::string_view head, Take take) {
+    bool firstLine = true;
+    while (!head.empty()) {
+        const size_t end = head.find('\n');
+        const std::string_view line = head.substr(0, end);
+        head.remove_prefix(end == std::string_view::npos ? head.size() : end + 1);
+        if (std::exchange(firstLine, false)) continue;  // the request line
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        if (!take(TrimBlanks(line.substr(0, colon)), TrimBlanks(line.substr(colon + 1)))) return;
+    }
+}
+
 // Decimal digits only, at most 18 of them (no overflow); false otherwise.
 bool ParseLength(std::string_view text, uint64_t* length) {
     if (text.empty() || text.size() > 18) return false;
@@ -49,7 +65,19 @@ bool ParseHttpRequest(std::string_view text, HttpRequestLine* request) {
         const std::string_view rest = text.substr(space + 1);
         request->target.assign(rest.substr(0, rest.find_first_of(" \r\n")));
     }
-    request->asksKeepAlive = text.find("\nConnection: Keep-Alive") != std::string_view::npos;
+    request->asksKeepAlive = false;
+    request->asksClose = false;
+    ForEachHeaderLine(text, [request](std::string_view name, std::string_view value) {
+        if (!EqualsIgnoringCase(name, "Connection")) return true;
+        while (!value.empty()) {
+            const size_t comma = value.find(',');
+            const std::string_view token = TrimBlanks(value.substr(0, comma));
+            value.remove_prefix(comma == std::string_view::npos ? value.size() : comma + 1);
+            if (EqualsIgnoringCase(token, "keep-alive")) request->asksKeepAlive = true;
+            if (EqualsIgnoringCase(token, "close")) request->asksClose = true;
+        }
+        return true;
+    });
     return true;
 }
 
@@ -64,24 +92,22 @@ std::string TargetExtension(std::string_view target) {
 }
 
 BodyFraming HttpBodyFraming(std::string_view head) {
-    constexpr BodyFraming kUnframeable{BodyFraming::Kind::kUnframeable, 0};
+    static constexpr BodyFraming kUnframeable{BodyFraming::Kind::kUnframeable, 0};
     BodyFraming framing;
-    bool firstLine = true;
-    while (!head.empty()) {
-        const size_t end = head.find('\n');
-        const std::string_view line = head.substr(0, end);
-        head.remove_prefix(end == std::string_view::npos ? head.size() : end + 1);
-        if (std::exchange(firstLine, false)) continue;  // the request line
-        const size_t colon = line.find(':');
-        if (colon == std::string_view::npos) continue;
-        const std::string_view name = TrimBlanks(line.substr(0, colon));
-        const std::string_view value = TrimBlanks(line.substr(colon + 1));
-        if (EqualsIgnoringCase(name, "Transfer-Encoding") || EqualsIgnoringCase(name, "Expect")) return kUnframeable;
-        if (!EqualsIgnoringCase(name, "Content-Length")) continue;
+    ForEachHeaderLine(head, [&framing](std::string_view name, std::string_view value) {
+        if (EqualsIgnoringCase(name, "Transfer-Encoding") || EqualsIgnoringCase(name, "Expect")) {
+            framing = kUnframeable;
+            return false;
+        }
+        if (!EqualsIgnoringCase(name, "Content-Length")) return true;
         uint64_t length = 0;
-        if (!ParseLength(value, &length)) return kUnframeable;
-        if (framing.kind == BodyFraming::Kind::kLength && framing.length != length) return kUnframeable;
+        if (!ParseLength(value, &length) ||
+            (framing.kind == BodyFraming::Kind::kLength && framing.length != length)) {
+            framing = kUnframeable;
+            return false;
+        }
         framing = {BodyFraming::Kind::kLength, length};
-    }
+        return true;
+    });
     return framing;
 }

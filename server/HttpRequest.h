@@ -13,11 +13,14 @@ bool IsHttpRequestComplete(std::string_view text);
 struct HttpRequestLine {
     bool isGet = false;              // the bytes before the first space are exactly "GET"
     std::string target;              // for GET: from the first space to the next space, CR or LF
-    bool asksKeepAlive = false;      // the text holds "\nConnection: Keep-Alive" (exact bytes)
+    bool asksKeepAlive = false;      // a Connection header line names "keep-alive"
+    bool asksClose = false;          // a Connection header line names "close"
 };
 
-// Reads the request line and the keep-alive header. False when the text holds
-// no space at all: such a text gets no reply.
+// Reads the request line and the Connection header lines: their names and
+// the comma-separated tokens of their values in any letter case, on any line
+// after the request line. False when the text holds no space at all: such a
+// text gets no reply.
 bool ParseHttpRequest(std::string_view text, HttpRequestLine* request);
 
 // How the body behind a request head is delimited. Header names are read in

@@ -22,6 +22,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!request.isGet && !request.target.empty()) std::abort();
     if (request.isGet && text.substr(4, request.target.size()) != request.target) std::abort();
 
+    // A connection token is read only where its letters stand.
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    if (request.asksKeepAlive && lower.find("connection") == std::string::npos) std::abort();
+    if (request.asksKeepAlive && lower.find("keep-alive") == std::string::npos) std::abort();
+    if (request.asksClose && lower.find("close") == std::string::npos) std::abort();
+
     const std::string extension = TargetExtension(request.target);
     if (extension.size() >= request.target.size() + (request.target.empty() ? 1 : 0)) std::abort();
     for (const char c : extension) {

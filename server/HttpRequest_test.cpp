@@ -31,17 +31,37 @@ TEST(HttpRequest, MethodTargetAndKeepAlive) {
     ASSERT_TRUE(ParseHttpRequest("GET  /x HTTP/1.0\r\n\r\n", &request));  // two blanks: an empty target
     EXPECT_EQ(request.target, "");
 
-    ASSERT_TRUE(ParseHttpRequest("GET /x HTTP/1.0\r\nconnection: keep-alive\r\n\r\n", &request));
-    EXPECT_FALSE(request.asksKeepAlive);
-    ASSERT_TRUE(ParseHttpRequest("GET /x HTTP/1.0\r\nConnection: Keep-Alive-ish\r\n\r\n", &request));
-    EXPECT_TRUE(request.asksKeepAlive);  // the bytes are there, as the rule says
-
     for (const char* other : {"get /x HTTP/1.0\r\n\r\n", "POST /x HTTP/1.0\r\n\r\n", "GETX /x\r\n\r\n", " /x\r\n\r\n"}) {
         ASSERT_TRUE(ParseHttpRequest(other, &request)) << other;
         EXPECT_FALSE(request.isGet) << other;
     }
     EXPECT_FALSE(ParseHttpRequest("GET/x\r\n\r\n", &request));
     EXPECT_FALSE(ParseHttpRequest("\r\n\r\n", &request));
+}
+
+// Header names and connection tokens in any letter case, on any header line,
+// among other tokens; the request line and other headers never count.
+TEST(HttpRequest, ConnectionTokensInAnyLetterCase) {
+    struct Case { const char* headers; bool keepAlive; bool close; };
+    for (const Case& c : {Case{"Connection: keep-alive\r\n", true, false},
+                          Case{"CONNECTION: KEEP-ALIVE\r\n", true, false},
+                          Case{"Host: x\r\nconnection:Keep-Alive \r\nAccept: */*\r\n", true, false},
+                          Case{"Connection: Upgrade,\tkeep-alive\r\n", true, false},
+                          Case{"Connection: close\r\n", false, true},
+                          Case{"Connection: CLOSE\n", false, true},
+                          Case{"Connection: keep-alive, close\r\n", true, true},
+                          Case{"Connection: Keep-Alive-ish\r\n", false, false},
+                          Case{"X-Connection: keep-alive\r\n", false, false},
+                          Case{"Keep-Alive: timeout=5\r\n", false, false},
+                          Case{"", false, false}}) {
+        HttpRequestLine request;
+        ASSERT_TRUE(ParseHttpRequest(std::string("GET /x HTTP/1.1\r\n") + c.headers + "\r\n", &request));
+        EXPECT_EQ(request.asksKeepAlive, c.keepAlive) << c.headers;
+        EXPECT_EQ(request.asksClose, c.close) << c.headers;
+    }
+    HttpRequestLine request;
+    ASSERT_TRUE(ParseHttpRequest("GET /Connection:keep-alive HTTP/1.1\r\n\r\n", &request));
+    EXPECT_FALSE(request.asksKeepAlive);
 }
 
 TEST(HttpRequest, ExtensionIsEverythingAfterTheLastDotInSmallLetters) {

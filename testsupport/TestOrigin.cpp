@@ -58,6 +58,16 @@ void CTestOrigin::SetReply(const std::string& target, std::string reply) {
     m_replies[target] = std::move(reply);
 }
 
+void CTestOrigin::SetReplyDelay(const std::string& target, unsigned milliseconds) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_delays[target] = milliseconds;
+}
+
+std::string CTestOrigin::KeptReply(int status, std::string_view body) {
+    return "HTTP/1.1 " + std::to_string(status) + " Status\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: keep-alive\r\n\r\n" + std::string(body);
+}
+
 std::string CTestOrigin::Reply(int status, std::string_view body) {
     return "HTTP/1.1 " + std::to_string(status) + " Status\r\nContent-Type: application/octet-stream\r\n" +
            "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + std::string(body);
@@ -113,27 +123,60 @@ void CTestOrigin::Serve() {
     }
 }
 
+// Waits until client has bytes or has closed; false once the origin stops
+// (a kept connection is waiting for its next request then) or after the
+// receive bound.
+bool CTestOrigin::WaitReadable(SOCKET client) {
+    for (int waited = 0; waited < 10000 && !m_stopping; waited += 50) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(client, &readable);
+        timeval pause{0, 50000};
+        if (::select(0, &readable, nullptr, nullptr, &pause) != 0) return true;
+    }
+    return false;
+}
+
 void CTestOrigin::Answer(SOCKET client) {
     // A bound on every wait, so a peer that never closes cannot hang a test.
     const DWORD timeoutMs = 10000;
     ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof timeoutMs);
-    std::string head;
+    std::string pending;
     char piece[4096];
-    while (head.find("\r\n\r\n") == std::string::npos) {
-        const int got = ::recv(client, piece, sizeof piece, 0);
-        if (got <= 0) break;
-        head.append(piece, static_cast<size_t>(got));
+    for (size_t answered = 0;; ++answered) {
+        size_t end;
+        while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
+            const int got = WaitReadable(client) ? ::recv(client, piece, sizeof piece, 0) : 0;
+            if (got <= 0) {
+                ::closesocket(client);
+                return;
+            }
+            pending.append(piece, static_cast<size_t>(got));
+        }
+        const std::string head = pending.substr(0, end + 4);
+        pending.erase(0, end + 4);
+        std::string reply;
+        unsigned delayMs = 0;
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_requests.push_back(head);
+            const size_t start = head.find(' ') + 1;
+            const std::string target = head.substr(start, head.find(' ', start) - start);
+            const auto found = m_replies.find(target);
+            reply = found != m_replies.end() ? found->second : Reply(404, "no such asset");
+            const auto delay = m_delays.find(target);
+            if (delay != m_delays.end()) delayMs = delay->second;
+        }
+        if (answered > 0 && m_bResetKept) {
+            const linger reset{1, 0};
+            ::setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof reset);
+            ::closesocket(client);
+            return;
+        }
+        ::Sleep(delayMs);
+        SendAll(client, reply);
+        if (reply.find("\r\nConnection: close\r\n") != std::string::npos) break;
     }
-    std::string reply;
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_requests.push_back(head);
-        const size_t start = head.find(' ') + 1;
-        const std::string target = head.substr(start, head.find(' ', start) - start);
-        const auto found = m_replies.find(target);
-        reply = found != m_replies.end() ? found->second : Reply(404, "no such asset");
-    }
-    SendAll(client, reply);
     ::shutdown(client, SD_SEND);
     // Drain until the peer closes, so the reply is not reset away.
     while (::recv(client, piece, sizeof piece, 0) > 0) {

@@ -25,8 +25,9 @@ public:
 
 class CTestOrigin {
 public:
-    // Listens on an ephemeral loopback port; each connection gets one reply
-    // and is then closed.
+    // Listens on an ephemeral loopback port. A connection is closed after a
+    // reply that says "Connection: close" (Reply does), and kept for the next
+    // request after any other (KeptReply).
     CTestOrigin();
     ~CTestOrigin();
     CTestOrigin(const CTestOrigin&) = delete;
@@ -39,8 +40,15 @@ public:
     // The raw reply for a target (path and query, exactly as requested).
     // Unknown targets get a 404 with a short body.
     void SetReply(const std::string& target, std::string reply);
+    // Waits this long before it answers target.
+    void SetReplyDelay(const std::string& target, unsigned milliseconds);
+    // From now on a kept connection that brings a second request is reset
+    // instead of answered, as by a host that closed it just then.
+    void ResetKeptConnections() { m_bResetKept = true; }
     // A reply of `status` with body and a matching Content-Length.
     static std::string Reply(int status, std::string_view body);
+    // The same, keeping the connection for the next request.
+    static std::string KeptReply(int status, std::string_view body);
     // A chunked reply with no Content-Length.
     static std::string ChunkedReply(std::string_view body);
     // A reply announcing `announced` bytes whose connection closes after body.
@@ -58,14 +66,17 @@ public:
 private:
     void Serve();
     void Answer(SOCKET client);
+    bool WaitReadable(SOCKET client);
 
     CWinsockSession m_winsock;  // first in, last out
     SOCKET m_listener = INVALID_SOCKET;
     uint16_t m_port = 0;
     std::atomic<bool> m_stopping{false};
     std::atomic<size_t> m_connections{0};
+    std::atomic<bool> m_bResetKept{false};
     mutable std::mutex m_lock;
     std::map<std::string, std::string> m_replies;
+    std::map<std::string, unsigned> m_delays;
     std::vector<std::string> m_requests;
     std::vector<std::thread> m_workers;
     std::thread m_acceptor;

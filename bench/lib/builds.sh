@@ -1,32 +1,58 @@
-# Client builds for benchmarks that run an older build beside the new one in
-# the same run. Sourced after tools/lib/common.sh.
+# Older builds for the benchmarks that run an older build beside this one in
+# the same run (bench/fetch, bench/server, bench/page, bench/startup; each
+# takes it as --old REV). Sourced after tools/lib/common.sh.
+
+# Builds TARGETs (default: Quillmoor) of the git revision REV (a commit,
+# branch or tag of this repository) and prints the build folder, whose
+# executables are those of REV. REV's tree is exported into
+# build/bench-builds/COMMIT/src and built in build/bench-builds/COMMIT/win32
+# with the same toolchain and the same cross-built libwebp; a folder built
+# once is reused, and the working tree is never touched. The logs stay there.
+#   dir=$(old_build REV [TARGET...])
+old_build() {
+  local rev=$1
+  shift
+  local targets=("$@") commit base
+  [ ${#targets[@]} -gt 0 ] || targets=(Quillmoor)
+  commit=$(git -C "$root" rev-parse --verify --quiet "$rev^{commit}") ||
+    { log "not a git revision: $rev"; return 1; }
+  base="$build/bench-builds/$commit"
+  if [ ! -f "$base/src/CMakeLists.txt" ]; then
+    rm -rf "$base"
+    mkdir -p "$base/src"
+    git -C "$root" archive "$commit" | tar -x -C "$base/src" || { log "cannot export $rev"; return 1; }
+  fi
+  log "building ${targets[*]} of $rev ($(git -C "$root" rev-parse --short "$commit")) in $base"
+  # The cross-built libwebp is the working tree's (it is not in git).
+  cmake -S "$base/src" -B "$base/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$base/src/cmake/mingw-i686.cmake" \
+    -DQUILLMOOR_WEBP_PREFIX="$root/.deps/libwebp-i686" >"$base/configure.log" 2>&1 &&
+    cmake --build "$base/win32" --target "${targets[@]}" >"$base/build.log" 2>&1 ||
+    { log "building $rev failed; see $base/configure.log and $base/build.log"; return 1; }
+  echo "$base/win32"
+}
 
 # Prints the path of an older client: EXE itself when it names a file, or
-# else Quillmoor.exe built from the git revision REV into
-# build/bench-builds/COMMIT (kept for the next run). Build logs stay there.
+# else Quillmoor.exe of the git revision REV (old_build).
 #   old_client REV|EXE
 old_client() {
-  local wanted=$1 commit dir
-  if [ -f "$wanted" ]; then
-    readlink -f "$wanted"
+  if [ -f "$1" ]; then
+    readlink -f "$1"
     return 0
   fi
-  commit=$(git -C "$root" rev-parse --verify --quiet "$wanted^{commit}") ||
-    { log "neither a file nor a git revision: $wanted"; return 1; }
-  dir="$build/bench-builds/$commit"
-  if [ ! -f "$dir/win32/Quillmoor.exe" ]; then
-    log "building Quillmoor.exe of $wanted ($commit) in $dir"
-    rm -rf "$dir"
-    mkdir -p "$dir/src"
-    git -C "$root" archive "$commit" | tar -x -C "$dir/src" || return 1
-    # The cross-built libwebp is the working tree's (it is not in git).
-    cmake -S "$dir/src" -B "$dir/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$dir/src/cmake/mingw-i686.cmake" \
-      -DQUILLMOOR_WEBP_PREFIX="$root/.deps/libwebp-i686" >"$dir/configure.log" 2>&1 &&
-      cmake --build "$dir/win32" --target Quillmoor >"$dir/build.log" 2>&1 ||
-      { log "the build of $wanted failed; see $dir/configure.log and $dir/build.log"; return 1; }
+  local dir
+  dir=$(old_build "$1") || return 1
+  echo "$dir/Quillmoor.exe"
+}
+
+# A short name of what --old named, for the printed figures.
+#   old_label REV|EXE
+old_label() {
+  if [ -f "$1" ]; then
+    echo "$1"
+  else
+    echo "$1 ($(git -C "$root" rev-parse --short "$1^{commit}" 2>/dev/null))"
   fi
-  echo "$dir/win32/Quillmoor.exe"
 }
 
 # Prints the port of a build's asset CDN base when it is a loopback address.
