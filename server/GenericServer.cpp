@@ -86,9 +86,9 @@ bool CGenericServer::Start(uint16_t port) {
     m_hReapEvent = std::move(reap);
     m_hStartedEvent = std::move(started);
     m_bStarted = true;  // from here on, Stop undoes whatever was done
-    m_hReaperThread.reset(reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, ReaperThread, this, 0, nullptr)));
+    m_hReaperThread.reset(reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, ServiceThread<&CGenericServer::RunReaper>, this, 0, nullptr)));
     if (m_hReaperThread) {
-        m_hListenThread.reset(reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, ListenThread, this, 0, nullptr)));
+        m_hListenThread.reset(reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, ServiceThread<&CGenericServer::RunListener>, this, 0, nullptr)));
     }
     if (!m_hListenThread || !WaitUntilFirstAttempt()) {
         Stop();
@@ -145,11 +145,13 @@ void CGenericServer::Stop() {
     m_bStarted = false;
 }
 
-unsigned __stdcall CGenericServer::ListenThread(void* server) {
+// The listener's and the reaper's thread procedure. Nothing leaves it; the
+// owners have closed what was open.
+template <void (CGenericServer::*Run)()>
+unsigned __stdcall CGenericServer::ServiceThread(void* server) {
     try {
-        static_cast<CGenericServer*>(server)->RunListener();
+        (static_cast<CGenericServer*>(server)->*Run)();
     } catch (...) {
-        // Nothing leaves a thread procedure; the owners have closed what was open.
     }
     return kThreadExitCode;
 }
@@ -385,15 +387,6 @@ void CGenericServer::EndWorker(std::list<Worker>::iterator worker) {
         m_finished.splice(m_finished.end(), m_workers, worker);
     }
     ::SetEvent(m_hReapEvent.get());
-}
-
-unsigned __stdcall CGenericServer::ReaperThread(void* server) {
-    try {
-        static_cast<CGenericServer*>(server)->RunReaper();
-    } catch (...) {
-        // Nothing leaves a thread procedure.
-    }
-    return kThreadExitCode;
 }
 
 // Closes the handles of connection threads that have ended. A thread that

@@ -124,8 +124,8 @@ private:
         kBroken,  // the peer has gone, or the connection broke: close at once
     };
 
-    static unsigned __stdcall ListenThread(void* server);
-    static unsigned __stdcall ReaperThread(void* server);
+    template <void (CGenericServer::*Run)()>
+    static unsigned __stdcall ServiceThread(void* server);
     static unsigned __stdcall WorkerThread(void* start);
 
     bool WaitUntilFirstAttempt();
