@@ -44,7 +44,8 @@ public:
 
     // FetchUrl over the session, from any thread: 4 when the connection state
     // says offline or no internet handle can be opened; otherwise what
-    // FetchUrlOnHandle returns. Reads the connection state every time; the
+    // FetchUrlOnHandle returns. Asks for the connection state every time (the
+    // system's own is read again at most once every kStateMaxAgeMs); the
     // handle is opened on first use, with the agent text of that moment, and
     // opened anew whenever the state differs from the one it was opened in.
     int Fetch(const char* url, COutBuf* sink, int* httpStatus = nullptr);
