@@ -18,12 +18,24 @@ WAIT_LIMIT = 90  # seconds
 GAME_WINDOW_TITLE = "Orlenmark"
 
 
+class Paced:
+    """A reply that takes its time: its head after `delay` seconds, then its
+    body in pieces spread over `seconds`. `announced` as for LoopbackOrigin's
+    tuples (a longer one cuts the reply short)."""
+
+    PIECES = 100
+
+    def __init__(self, body, seconds=0.0, delay=0.0, announced=None):
+        self.body, self.seconds, self.delay, self.announced = body, seconds, delay, announced
+
+
 class LoopbackOrigin:
     """An HTTP origin on 127.0.0.1:port answering each target (path and query)
     from `replies`: path -> body, (body, announced_length) for a reply cut
-    short (None: the body's own length), or (body, announced_length, status).
-    Unknown paths get 404. It records the targets it was asked for and stops
-    with stop(), or by itself after its lifetime."""
+    short (None: the body's own length), (body, announced_length, status), or
+    a Paced reply. Unknown paths get 404. It records the targets it was asked
+    for (as they arrive) and stops with stop(), or by itself after its
+    lifetime."""
 
     def __init__(self, port, replies, lifetime=600):
         self.requests = []
@@ -34,16 +46,30 @@ class LoopbackOrigin:
             def do_GET(self):
                 origin.requests.append(self.path)
                 reply = origin.replies.get(self.path)
+                paced = reply if isinstance(reply, Paced) else Paced(b"")
                 if reply is None:
                     body, announced, status = b"missing", None, 404
+                elif isinstance(reply, Paced):
+                    body, announced, status = reply.body, reply.announced, 200
                 else:
                     body, announced, status = (reply + (200,))[:3] if isinstance(reply, tuple) else (reply, None, 200)
+                time.sleep(paced.delay)
                 self.send_response(status)
                 self.send_header("Content-Length", str(announced if announced is not None else len(body)))
                 self.send_header("Connection", "close")
                 self.end_headers()
-                self.wfile.write(body)
                 self.close_connection = True
+                try:
+                    if not paced.seconds:
+                        self.wfile.write(body)
+                        return
+                    piece = -(-len(body) // Paced.PIECES)
+                    for start in range(0, len(body), piece):
+                        self.wfile.write(body[start:start + piece])
+                        self.wfile.flush()
+                        time.sleep(paced.seconds / Paced.PIECES)
+                except OSError:
+                    pass  # the client gave up
 
             def log_message(self, *args):
                 pass
@@ -98,6 +124,15 @@ def press_start_exit(close_tool):
     """Presses the exit button of one start dialog; True when there was one."""
     return subprocess.run([WINE_EXEC, close_tool, "--exit-start", GAME_WINDOW_TITLE], stdin=subprocess.DEVNULL,
                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+
+
+def progress_position(close_tool):
+    """The position of the shown update progress window's bar, None when no
+    such window is shown, -1 when its text does not show that percentage, -2
+    when the window does not answer."""
+    code = subprocess.run([WINE_EXEC, close_tool, "--progress", GAME_WINDOW_TITLE], stdin=subprocess.DEVNULL,
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+    return {0: None, 255: -1, 254: -2}.get(code, code - 1)
 
 
 def stacked_depths(title):
