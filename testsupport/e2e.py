@@ -16,6 +16,7 @@ WINE_EXEC = os.path.join(ROOT, "tools", "wine-exec")
 SERVER_PORT = 12315
 WAIT_LIMIT = 90  # seconds
 GAME_WINDOW_TITLE = "Orlenmark"
+SERVER_HEADER = b"Server: KelvadroWebServer/0.1b"
 
 
 class Paced:
@@ -93,6 +94,58 @@ def port_open(port):
             return True
     except OSError:
         return False
+
+
+def asset_server_answers():
+    """True when a client's asset server answers on port 12315, not merely
+    some program that listens there: a target without its leading "/" is
+    refused at once, before any cache file or CDN, with the server's own
+    name in the reply."""
+    try:
+        with socket.create_connection(("127.0.0.1", SERVER_PORT), timeout=5) as peer:
+            peer.settimeout(5)
+            peer.sendall(b"GET probe HTTP/1.0\r\n\r\n")
+            reply = b""
+            while b"\r\n\r\n" not in reply:
+                piece = peer.recv(4096)
+                if not piece:
+                    break
+                reply += piece
+    except OSError:
+        return False
+    head = reply.split(b"\r\n\r\n")[0].split(b"\r\n")
+    return head[0].startswith(b"HTTP/1.0 400 ") and SERVER_HEADER in head[1:]
+
+
+def running_clients():
+    """The process ids of the clients (Quillmoor*.exe) running in this Wine
+    prefix, restarted builds included, whatever their folder. Under Wine a
+    program keeps the process id of the wine command that started it."""
+    prefix = b"WINEPREFIX=" + os.environ["WINEPREFIX"].encode()
+    found = set()
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/cmdline", "rb") as f:
+                program = f.read().split(b"\0")[0]
+            with open(f"/proc/{entry}/environ", "rb") as f:
+                environment = f.read().split(b"\0")
+        except OSError:
+            continue
+        if re.search(rb"(^|[/\\])quillmoor\w*\.exe$", program, re.I) and prefix in environment:
+            found.add(int(entry))
+    return found
+
+
+def serving_client():
+    """The process id of the client whose asset server answers on port 12315,
+    or None: it is known when exactly one client runs in this prefix."""
+    clients = running_clients()
+    if len(clients) != 1 or not asset_server_answers():
+        return None
+    # Still the same single client after the answer.
+    return next(iter(clients)) if running_clients() == clients else None
 
 
 def windows_path(path):
@@ -179,36 +232,38 @@ class Client:
         return False
 
     def wait_until_serving(self):
-        """Waits until the process runs and something answers on port 12315."""
-        return self.wait_until(lambda: port_open(SERVER_PORT))
+        """Waits until this process is the client whose asset server answers
+        on port 12315."""
+        return self.wait_until(lambda: serving_client() == self.process.pid)
 
-    def wait_for_exit(self):
-        """Waits for the process to end by itself; its exit code, or None."""
+    def wait_for_end(self):
+        """Waits for the process to end by itself; True when it did."""
         try:
-            code = self.process.wait(WAIT_LIMIT)
+            self.process.wait(WAIT_LIMIT)
         except subprocess.TimeoutExpired:
-            return None
+            return False
         self.log.close()
-        return code
+        return True
 
     def close(self):
-        """Closes game windows as the player would until this process has
-        ended; its exit code, or None if it never ended."""
+        """Leaves game windows as the player would (the exit command, then OK)
+        until this process has ended. True when a game window went that way
+        and the process then ended by itself; False when no game window was
+        there to leave, or the process had to be killed."""
+        left_a_window = False
         deadline = time.monotonic() + WAIT_LIMIT
         while self.process.poll() is None and time.monotonic() < deadline:
-            close_game_window(self.close_tool)
+            left_a_window = close_game_window(self.close_tool) or left_a_window
             try:
                 self.process.wait(1)
             except subprocess.TimeoutExpired:
                 pass
-        if self.process.poll() is None:
+        ended = self.process.poll() is not None
+        if not ended:
             self.process.kill()
             self.process.wait()
-            code = None
-        else:
-            code = self.process.returncode
         self.log.close()
-        return code
+        return left_a_window and ended
 
 
 class WorkFolderTestCase(unittest.TestCase):
