@@ -9,6 +9,7 @@
 
 #include "res/resource.h"
 #include "testsupport/TestWindows.h"
+#include "toolkit/GdiOwners.h"
 
 namespace {
 
@@ -19,6 +20,27 @@ std::wstring ShownText(HWND window) {
 }
 
 LRESULT BarPosition(HWND window) { return ::SendDlgItemMessageW(window, IDC_UPDATE_BAR, PBM_GETPOS, 0, 0); }
+
+// The rectangle of window's control id in window's client coordinates.
+RECT ControlRect(HWND window, int id) {
+    RECT rc = WindowRect(::GetDlgItem(window, id));
+    ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+bool Near(COLORREF a, COLORREF b) {
+    return std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) +
+               std::abs(GetBValue(a) - GetBValue(b)) < 60;
+}
+
+// How many pixels of the area, as painted on window, are near colour.
+int PixelsNear(HDC painted, const RECT& area, COLORREF colour) {
+    int count = 0;
+    for (int y = area.top; y < area.bottom; ++y) {
+        for (int x = area.left; x < area.right; ++x) count += Near(::GetPixel(painted, x, y), colour);
+    }
+    return count;
+}
 
 TEST(UpdateProgressWindow, ASmallWindowCentredOnTheWorkAreaThatOnlyItsOwnerCloses) {
     CUpdateProgressDlg progress;
@@ -56,6 +78,25 @@ TEST(UpdateProgressWindow, ASmallWindowCentredOnTheWorkAreaThatOnlyItsOwnerClose
     progress.Close();
     EXPECT_FALSE(::IsWindow(window));
     EXPECT_EQ(progress.m_hWnd, nullptr);
+}
+
+TEST(UpdateProgressWindow, ShowsItsTitleTextAndBarOnScreen) {
+    CUpdateProgressDlg progress;
+    ASSERT_TRUE(progress.Show());
+    const HWND window = progress.m_hWnd;
+    progress.SetProgress(1, 2);
+    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    const CWindowDC painted(window);
+
+    // Parchment-coloured glyphs in the text's place, gold-yellow ones in the
+    // title strip's left part.
+    EXPECT_GT(PixelsNear(painted.get(), ControlRect(window, IDC_UPDATE_TEXT), RGB(0xf3, 0xe6, 0xc0)), 40);
+    EXPECT_GT(PixelsNear(painted.get(), RECT{0, 0, 120, 30}, RGB(255, 255, 0)), 40);
+    // Half the bar is filled: its left quarter looks unlike its right quarter.
+    const RECT bar = ControlRect(window, IDC_UPDATE_BAR);
+    const int middle = (bar.top + bar.bottom) / 2, width = bar.right - bar.left;
+    EXPECT_FALSE(Near(::GetPixel(painted.get(), bar.left + width / 4, middle),
+                      ::GetPixel(painted.get(), bar.right - width / 4, middle)));
 }
 
 }  // namespace
