@@ -9,6 +9,8 @@ std::wstring InstanceMutexName(std::wstring_view modulePath) {
     return name;
 }
 
+std::wstring UpdateMarkerName(std::wstring_view modulePath) { return InstanceMutexName(modulePath) + L".updating"; }
+
 std::wstring ExecutableFileName(std::wstring_view modulePath) {
     const size_t slash = modulePath.rfind(L'\\');
     return std::wstring(slash == std::wstring_view::npos ? modulePath : modulePath.substr(slash + 1));

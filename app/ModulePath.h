@@ -10,6 +10,12 @@
 // A path with no backslash is taken whole.
 std::wstring InstanceMutexName(std::wstring_view modulePath);
 
+// The name of the event a copy holds while it updates (from before its check
+// until its asset server runs, or until its restarted build holds the event
+// in its place): the instance mutex name and ".updating". An instance mutex
+// name holds no full stop, so the two never meet.
+std::wstring UpdateMarkerName(std::wstring_view modulePath);
+
 // The last component of the path: what follows its last backslash (the whole
 // text when there is none).
 std::wstring ExecutableFileName(std::wstring_view modulePath);

@@ -18,6 +18,12 @@ TEST(ModulePath, DifferentDirectoriesGiveDifferentNames) {
     EXPECT_EQ(InstanceMutexName(L"C:\\Games\\A\\Quillmoor.exe"), InstanceMutexName(L"C:\\Games\\A\\Other.exe"));
 }
 
+TEST(ModulePath, TheUpdateMarkerNeverTakesTheNameOfAnInstanceMutex) {
+    EXPECT_EQ(UpdateMarkerName(L"C:\\Games\\Client\\Quillmoor.exe"), L"C__Games_Client.updating");
+    // A folder named after another's marker still gets a mutex name of its own.
+    EXPECT_EQ(InstanceMutexName(L"C:\\Games\\Client.updating\\Quillmoor.exe"), L"C__Games_Client_updating");
+}
+
 TEST(ModulePath, ExecutableFileNameIsTheLastComponent) {
     EXPECT_EQ(ExecutableFileName(L"C:\\Games\\Client\\Quillmoor.exe"), L"Quillmoor.exe");
     EXPECT_EQ(ExecutableFileName(L"C:\\Games\\Client\\Renamed Client.exe"), L"Renamed Client.exe");

@@ -63,7 +63,7 @@ class PageLoadTest(WorkFolderTestCase):
             if cdn:
                 cdn.stop()
             if client:
-                self.assertEqual(client.close(), 0)
+                self.assertTrue(client.close())
 
 
 def main():

@@ -8,4 +8,5 @@ enum RunMode : int32_t {
     kRunModeStartWindow = 1,  // show the start window
     kRunModeGameWindow = 2,   // show the game window
     kRunModeRestart = 3,      // a new build is installed: no window, restart it
+    kRunModeEnd = 4,          // another copy of this folder is updating: no server, no window
 };

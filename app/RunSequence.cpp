@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/Globals.h"
+#include "app/ModulePath.h"
 #include "app/RestartCommand.h"
 #include "common/AnsiText.h"
 #include "common/CurrentDirectory.h"
@@ -17,6 +18,11 @@ namespace {
 constexpr DWORD kServiceEndWaitMs = 400;
 // ...and how long the windows then have to go before the process ends anyway.
 constexpr DWORD kExitGraceMs = 300;
+// After starting the new build: how long this process waits for the build
+// to hold the update marker in its place. A build that never does (one
+// from before the marker) costs this much, and then the old build stays
+// until the next start removes it.
+constexpr DWORD kHandOverWaitMs = 5000;
 
 unsigned __stdcall EndProcessAfterGrace(void*) {
     ::Sleep(kExitGraceMs);
@@ -28,9 +34,14 @@ unsigned __stdcall EndProcessAfterGrace(void*) {
 
 void CTranslucentDlg::RunApplication(bool relaunched) {
     CleanupAndCheckUpdate(relaunched);
+    // Another copy of this folder is updating: its build needs the port.
+    if (m_nRunMode == kRunModeEnd) return;
     // The server runs in every mode, also before a restart. A port still
     // held by a client that is closing is taken as soon as it is free.
     g_HttpServer->StartServer();
+    // A copy started from now on may run beside this one; before a restart
+    // the marker waits for the new build.
+    if (m_nRunMode != kRunModeRestart) m_hUpdateUnderWay.reset();
     m_dlgGame.SetAssetCacheRoot(WidenAnsi(g_HttpServer->GetCacheRoot()));
     m_dlgGame.SetAssetCacheClearedHandler([] { g_HttpServer->ForgetKeptAssets(); });
     m_dlgGame.SetExitConfirmedHandler([this] { ReleaseForExit(); });
@@ -73,6 +84,11 @@ void CTranslucentDlg::RestartIfUpdated() {
     std::vector<wchar_t> commandLine(command.commandLine.begin(), command.commandLine.end());
     commandLine.push_back(L'\0');
 
+    // The new build looks for the update marker named after its own folder,
+    // which is not ours when the current directory is another.
+    m_hUpdateUnderWay.reset(
+        ::CreateEventW(nullptr, TRUE, FALSE, UpdateMarkerName(command.applicationPath).c_str()));
+
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     static_assert(sizeof(STARTUPINFOW) == 68);
@@ -82,5 +98,8 @@ void CTranslucentDlg::RestartIfUpdated() {
                          directory.c_str(), &startup, &process)) {
         ::CloseHandle(process.hThread);
         ::CloseHandle(process.hProcess);
+        // Until the new build holds the update marker, a copy started now
+        // must still find it.
+        if (m_hUpdateUnderWay) ::WaitForSingleObject(m_hUpdateUnderWay.get(), kHandOverWaitMs);
     }
 }

@@ -73,6 +73,7 @@ set(QUILLMOOR_WINDOWS_SOURCES
   skin/MyButton.cpp
   skin/SkinBitmap.cpp
   skin/TranslucentDlg.cpp
+  skin/UpdateProgressDlg.cpp
   toolkit/ControlHost.cpp
   toolkit/DialogBase.cpp
   toolkit/HostedBrowser.cpp
@@ -81,6 +82,7 @@ set(QUILLMOOR_WINDOWS_SOURCES
   toolkit/Reflection.cpp
   toolkit/SubclassedWindow.cpp
   toolkit/WindowIcons.cpp
+  update/SelfUpdate.cpp
   update/SignatureVerifier.cpp
   update/SignedBuild.cpp
 )
@@ -88,9 +90,10 @@ set(QUILLMOOR_WINDOWS_SOURCES
 # Built into each client executable on its own, with that client's settings
 # (test builds of the client use another update base and version).
 set(QUILLMOOR_CLIENT_SOURCES
+  app/ClientUpdateSettings.cpp
+  app/UpdateStep.cpp
   app/main.cpp
   res/Quillmoor.rc
-  update/SelfUpdate.cpp
 )
 
 # Tests that need Windows, run under Wine.
@@ -101,7 +104,7 @@ set(QUILLMOOR_WINDOWS_TESTS
   "game_win_tests:game/GameDlg_test.cpp,game/BrowserHost_test.cpp,game/CacheClearing_test.cpp,res/Quillmoor.rc"
   "net_win_tests:net/Download_test.cpp"
   "server_win_tests:server/AssetCache_test.cpp,server/HTTPServer_test.cpp"
-  "skin_win_tests:skin/SkinBitmap_test.cpp,skin/MyButton_test.cpp,skin/KeyboardHook_test.cpp,skin/MainDlg_test.cpp,res/Quillmoor.rc,skin/testdata/SkinBitmap_test.rc"
+  "skin_win_tests:skin/SkinBitmap_test.cpp,skin/MyButton_test.cpp,skin/KeyboardHook_test.cpp,skin/MainDlg_test.cpp,skin/UpdateProgressDlg_test.cpp,res/Quillmoor.rc,skin/testdata/SkinBitmap_test.rc"
   "toolkit_tests:toolkit/MessageLoop_test.cpp,toolkit/DialogBase_test.cpp,toolkit/ControlHost_test.cpp,res/Quillmoor.rc"
   "update_win_tests:update/SignatureVerifier_test.cpp"
 )

@@ -110,6 +110,15 @@ add_test(NAME signed_update_e2e
                  --close-window $<TARGET_FILE:close_window> --port ${QUILLMOOR_TEST_UPDATE_PORT}
                  --work ${CMAKE_BINARY_DIR}/signed-update-e2e)
 
+# The update as the player sees it: the progress window while a slow build
+# downloads, and a second copy started meanwhile.
+add_test(NAME update_progress_e2e
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/update/UpdateProgress_e2e_test.py
+                 --exe $<TARGET_FILE:Quillmoor_update_test> --next $<TARGET_FILE:Quillmoor_next_test>
+                 --key ${QUILLMOOR_DEMO_PRIVATE_KEY} --sign-release ${QUILLMOOR_SIGN_RELEASE}
+                 --close-window $<TARGET_FILE:close_window> --port ${QUILLMOOR_TEST_UPDATE_PORT}
+                 --work ${CMAKE_BINARY_DIR}/update-progress-e2e)
+
 # The signature checks against a real build signed by openssl, made fresh by
 # the set-up for every run.
 add_test(NAME signature_vectors

@@ -32,6 +32,8 @@ constexpr DWORD kAcceptHeaderLength = 15;
 static_assert(sizeof kAcceptHeaderW / sizeof(wchar_t) - 1 == kAcceptHeaderLength);
 
 constexpr DWORD kBufferPiece = 4096;
+// A build arrives in pieces of at most this, so its progress can be shown.
+constexpr DWORD kBuildPiece = 65536;
 
 // The internet handle of the two wide operations: none when the connection
 // state says there is no connection. Behind a proxy the agent is "win".
@@ -245,31 +247,38 @@ uint32_t DownloadToBuffer(const wchar_t* url, void* buffer, uint32_t capacity, c
     }
 }
 
-bool DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* expectedMd5, const BodyCheck& check) {
+CheckedDownload DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* expectedMd5,
+                                      const CheckedDownloadOptions& options) {
     CInternetHandle internet = OpenWideSession();
-    if (!internet) return false;
+    if (!internet) return CheckedDownload::kFailed;
     CGetRequest get;
-    if (!OpenGetRequest(internet.get(), url, kBuildDownloadIdleLimitMs, true, &get)) return false;
+    if (!OpenGetRequest(internet.get(), url, kBuildDownloadIdleLimitMs, true, &get)) return CheckedDownload::kFailed;
     const HINTERNET request = get.request.get();
     DWORD length = 0;
-    if (!QueryContentLength(request, &length) || length == 0) return false;
+    if (!QueryContentLength(request, &length) || length == 0) return CheckedDownload::kFailed;
+    // Looked at before the allocation: a host cannot make us reserve more
+    // than the build we expect.
+    if (options.expectedLength != 0 && length != options.expectedLength) return CheckedDownload::kRefused;
 
     const CHeapBlock<char> block(static_cast<char*>(std::malloc(length)));
-    if (!block) return false;
+    if (!block) return CheckedDownload::kFailed;
     char* const bytes = block.get();
+    if (options.progress) options.progress(0, length);
     DWORD received = 0;
     while (received < length) {
+        const DWORD wanted = length - received < kBuildPiece ? length - received : kBuildPiece;
         DWORD got = 0;
-        if (!::InternetReadFile(request, bytes + received, length - received, &got) || got == 0) return false;
+        if (!::InternetReadFile(request, bytes + received, wanted, &got) || got == 0) return CheckedDownload::kFailed;
         received += got;
+        if (options.progress) options.progress(received, length);
     }
     get.request.reset();
     get.connection.reset();
     internet.reset();
 
-    if (!Md5HexMatches(expectedMd5, bytes, length)) return false;
-    if (check && !check(bytes, length)) return false;
-    return WriteWholeFile(path, bytes, length);
+    if (!Md5HexMatches(expectedMd5, bytes, length)) return CheckedDownload::kRefused;
+    if (options.check && !options.check(bytes, length)) return CheckedDownload::kRefused;
+    return WriteWholeFile(path, bytes, length) ? CheckedDownload::kWritten : CheckedDownload::kFailed;
 }
 
 int FetchUrl(const char* url, COutBuf* sink, int* httpStatus) {

@@ -68,13 +68,34 @@ uint32_t DownloadToBuffer(const wchar_t* url, void* buffer, uint32_t capacity, c
 // refuses it.
 using BodyCheck = std::function<bool(const void* bytes, uint32_t length)>;
 
+// Told how many bytes of a body have arrived and how many the reply
+// announced: once when the head has arrived (received 0), then after each
+// piece. Called on the downloading thread.
+using DownloadProgress = std::function<void(uint32_t received, uint32_t total)>;
+
+// What a checked download may be told besides the digest.
+struct CheckedDownloadOptions {
+    // When not 0, the only length taken: a reply announcing another
+    // Content-Length is refused before anything is allocated or read.
+    uint32_t expectedLength = 0;
+    BodyCheck check;
+    DownloadProgress progress;
+};
+
+// How a checked download ended.
+enum class CheckedDownload {
+    kWritten,  // arrived whole, passed every check, and the file holds exactly its bytes
+    kRefused,  // not the body expected: another length, digest, or a check said no
+    kFailed,   // no usable reply, a cut body, no memory, or the file could not be written
+};
+
 // Downloads url whole, checks its MD5 against expectedMd5 (hexadecimal, any
-// letter case) and with check, when given, and only then creates or replaces
-// path with exactly those bytes. On any failure the file is left as it was,
-// or removed again when writing it failed part-way. Fails after
-// kBuildDownloadIdleLimitMs without a byte.
-bool DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* expectedMd5,
-                           const BodyCheck& check = nullptr);
+// letter case) and with the options' check, when given, and only then
+// creates or replaces path with exactly those bytes. On any failure the file
+// is left as it was, or removed again when writing it failed part-way. Fails
+// after kBuildDownloadIdleLimitMs without a byte.
+CheckedDownload DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* expectedMd5,
+                                      const CheckedDownloadOptions& options = {});
 
 // Fetches url (ANSI) into sink (which should be empty; may be null, then the
 // body is read and dropped), on an internet handle of its own (the asset

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "common/OutBuf.h"
 #include "net/FetchSession.h"
@@ -227,31 +229,69 @@ protected:
     std::wstring m_path;
 };
 
-TEST_F(CheckedDownloadTest, AMatchingDigestWritesExactlyTheBody) {
+TEST_F(CheckedDownloadTest, AMatchingDigestWritesExactlyTheBodyAndTellsItsProgress) {
     const std::string body = Body(1 << 20);
     std::string digest = Md5HexDigest(body.data(), static_cast<uint32_t>(body.size()));
     for (char& c : digest) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    ASSERT_TRUE(DownloadToFileChecked(Wide(Url("/large")).c_str(), m_path.c_str(), digest.c_str()));
+    std::vector<std::pair<uint32_t, uint32_t>> told;
+    CheckedDownloadOptions options;
+    options.expectedLength = static_cast<uint32_t>(body.size());
+    options.progress = [&told](uint32_t received, uint32_t total) { told.emplace_back(received, total); };
+    ASSERT_EQ(DownloadToFileChecked(Wide(Url("/large")).c_str(), m_path.c_str(), digest.c_str(), options),
+              CheckedDownload::kWritten);
     EXPECT_EQ(FileContent(), body);
+
+    // From nothing to the whole body, never back, in more than one piece.
+    ASSERT_GT(told.size(), 2u);
+    EXPECT_EQ(told.front(), std::make_pair(0u, 1u << 20));
+    EXPECT_EQ(told.back(), std::make_pair(1u << 20, 1u << 20));
+    for (size_t i = 1; i < told.size(); ++i) {
+        EXPECT_GT(told[i].first, told[i - 1].first);
+        EXPECT_EQ(told[i].second, 1u << 20);
+    }
 }
 
 TEST_F(CheckedDownloadTest, AnyFailureLeavesTheFileUntouched) {
     const std::string assetDigest = Md5HexDigest("asset bytes", 11);
     const std::string wrong = Md5HexDigest("other", 5);
     const std::string cutDigest = Md5HexDigest(Body(1000).data(), 1000);
-    struct Case { const char* target; std::string digest; };
-    for (const Case& c : {Case{"/asset", wrong}, Case{"/asset", ""}, Case{"/asset", assetDigest + " "},
-                          Case{"/cut", cutDigest}, Case{"/chunked", assetDigest}, Case{"/empty", Md5HexDigest("", 0)},
-                          Case{"/missing", assetDigest}}) {
-        EXPECT_FALSE(DownloadToFileChecked(Wide(Url(c.target)).c_str(), m_path.c_str(), c.digest.c_str())) << c.target;
+    constexpr auto kRefused = CheckedDownload::kRefused;
+    constexpr auto kFailed = CheckedDownload::kFailed;
+    struct Case { const char* target; std::string digest; CheckedDownload result; };
+    for (const Case& c : {Case{"/asset", wrong, kRefused}, Case{"/asset", "", kRefused},
+                          Case{"/asset", assetDigest + " ", kRefused}, Case{"/missing", assetDigest, kRefused},
+                          Case{"/cut", cutDigest, kFailed}, Case{"/chunked", assetDigest, kFailed},
+                          Case{"/empty", Md5HexDigest("", 0), kFailed}}) {
+        EXPECT_EQ(DownloadToFileChecked(Wide(Url(c.target)).c_str(), m_path.c_str(), c.digest.c_str()), c.result)
+            << c.target;
         EXPECT_EQ(FileContent(), "previous") << c.target;
     }
+}
+
+// A host that announces more than the build expected is refused before
+// anything is allocated or read.
+TEST_F(CheckedDownloadTest, AnotherLengthThanExpectedIsRefusedUnread) {
+    m_origin.SetReply("/huge", "HTTP/1.1 200 OK\r\nContent-Length: 3000000000\r\nConnection: close\r\n\r\nasset bytes");
+    const std::string digest = Md5HexDigest("asset bytes", 11);
+    bool told = false;
+    CheckedDownloadOptions options;
+    options.expectedLength = 11;
+    options.progress = [&told](uint32_t, uint32_t) { told = true; };
+    EXPECT_EQ(DownloadToFileChecked(Wide(Url("/huge")).c_str(), m_path.c_str(), digest.c_str(), options),
+              CheckedDownload::kRefused);
+    EXPECT_FALSE(told);
+    options.expectedLength = 12;
+    EXPECT_EQ(DownloadToFileChecked(Wide(Url("/asset")).c_str(), m_path.c_str(), digest.c_str(), options),
+              CheckedDownload::kRefused);
+    EXPECT_FALSE(told);
+    EXPECT_EQ(FileContent(), "previous");
 }
 
 TEST_F(CheckedDownloadTest, AFileThatCannotBeCreatedFails) {
     const std::string digest = Md5HexDigest("asset bytes", 11);
     const std::wstring inMissingDir = (m_dir / "no-such-dir" / "file").wstring();
-    EXPECT_FALSE(DownloadToFileChecked(Wide(Url("/asset")).c_str(), inMissingDir.c_str(), digest.c_str()));
+    EXPECT_EQ(DownloadToFileChecked(Wide(Url("/asset")).c_str(), inMissingDir.c_str(), digest.c_str()),
+              CheckedDownload::kFailed);
 }
 
 // Hosts that accept and then answer never, or a byte at a time. Every
@@ -289,7 +329,8 @@ TEST(DownloadBounds, SilentAndCrawlingHostsEndEveryDownloadWithinItsBound) {
                buffer[0] == 0;
     }});
     cases.push_back({"build download, silent host", 90, [&] {
-        return !DownloadToFileChecked(Wide(silent.Url("/build.exe")).c_str(), file.c_str(), "0");
+        return DownloadToFileChecked(Wide(silent.Url("/build.exe")).c_str(), file.c_str(), "0") ==
+               CheckedDownload::kFailed;
     }});
     cases.push_back({"CDN fetch, silent host", 90, [&] {
         COutBuf sink;

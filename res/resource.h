@@ -10,6 +10,7 @@
 #define IDD_MAIN_DIALOG 129      // the start dialog inside the start window
 #define IDD_GAME_DIALOG 238      // the game window
 #define IDD_START_WINDOW 262     // the translucent start window
+#define IDD_UPDATE_PROGRESS 263  // the update's progress, while a new build downloads
 #define IDR_TRAY_MENU 239
 #define IDR_MAIN_MENU 240
 
@@ -27,6 +28,10 @@
 #define IDC_GAME_MENU 1010       // the main menu
 #define IDC_GAME_EMBLEM 1011     // the emblem at the left; the main menu too
 #define IDC_GAME_WORK_AREA 1012  // fills the work area; shown otherwise
+
+// The update progress window's controls.
+#define IDC_UPDATE_BAR 1020      // the progress bar
+#define IDC_UPDATE_TEXT 1021     // "正在更新…" and the percentage
 
 #define ID_TRAY_REFRESH 32786
 #define ID_TRAY_TOGGLE 32787

@@ -1,6 +1,6 @@
 // CTranslucentDlg: the start window, which is also the application object.
 // It owns the game window, the start URL, the instance mutex, the run mode and
-// the executable file name, and runs the start sequence. As a window it is a
+// the executable file name, and runs the start sequence (app/). As a window it is a
 // translucent picture (WEBP 271) with the start dialog laid over it; dragging
 // any visible point of the picture moves both.
 #pragma once
@@ -15,6 +15,8 @@
 #include "toolkit/ComOwners.h"
 #include "toolkit/DialogBase.h"
 #include "toolkit/ScopedResource.h"
+
+enum class UpdateOutcome;
 
 class CTranslucentDlg : public CDialogBase {
 public:
@@ -32,11 +34,15 @@ public:
 
     // Sets run mode 1, removes the previous build, creates the instance mutex
     // and, for a first instance that was not relaunched, checks for an update;
-    // leaves run mode 3 when a new build was installed. Always true.
+    // leaves run mode 3 when a new build was installed, and run mode 4 when
+    // another copy of this folder is updating. Always true.
     bool CleanupAndCheckUpdate(bool relaunched);
     // Creates the instance mutex (named after the executable's directory) and,
     // for the first instance of a start that was not relaunched, checks for
-    // an update. False only when the mutex could not be created.
+    // an update, showing the progress window while a new build downloads. A
+    // copy that finds another copy of this folder updating brings that
+    // copy's progress window to the front and sets run mode 4. False only
+    // when the mutex could not be created.
     bool GuardInstanceAndUpdate(bool relaunched);
 
     // Shows the start window modally; its destruction sets run mode 2.
@@ -63,14 +69,17 @@ protected:
 private:
     // Remembers the last component of the module path.
     void StoreExeFileName(const std::wstring& modulePath);
-    // Reads "ver.txt" and, when another version is announced, downloads,
-    // verifies and swaps in the new build. True only when it is in place.
-    bool InstallAnnouncedBuild();
+    // The self-update of this build, its download on a worker thread while
+    // this thread pumps messages and shows the progress window.
+    UpdateOutcome RunSelfUpdate(const std::wstring& modulePath);
 
     CLayeredSkin m_skin;
     CGameDlg m_dlgGame;
     CVariant m_varStartUrl;              // empty unless the start page chose one
     CHandle m_hInstanceMutex;            // held until the exit, or the end of the process
+    // The update marker (UpdateMarkerName): held from before the update check
+    // until the asset server runs, or until the restarted build holds it.
+    CHandle m_hUpdateUnderWay;
     RunMode m_nRunMode = kRunModeConstructed;
     wchar_t m_szExeFileName[MAX_PATH] = {};
 };

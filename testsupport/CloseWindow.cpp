@@ -15,8 +15,15 @@
 //   close_window --clear-cache TITLE gives the game window its clear-cache
 //                                    command and answers its message; exit
 //                                    code 0 when that said "清空完成！".
+//   close_window --progress TITLE    exit code 0 when no update progress
+//                                    window is shown, else 1 + its bar's
+//                                    position (PBM_GETPOS); 255 when its text
+//                                    is not "正在更新…" and that percentage,
+//                                    254 when it does not answer.
 #include <windows.h>
+#include <commctrl.h>
 
+#include <cstdio>
 #include <cwchar>
 
 namespace {
@@ -27,6 +34,8 @@ constexpr int kStartBrowser = 1001;    // only the start dialog holds it
 constexpr int kStartGoOn = 1006;
 constexpr int kStartExit = 1008;
 constexpr int kGameEmblem = 1011;      // only the game window holds it
+constexpr int kUpdateBar = 1020;       // only the update progress window holds it
+constexpr int kUpdateText = 1021;
 constexpr wchar_t kQuestionCaption[] = L"提示";
 constexpr wchar_t kCacheCleared[] = L"清空完成！";
 
@@ -90,6 +99,42 @@ bool Says(HWND box, const wchar_t* text) {
     return std::wcscmp(shown, text) == 0;
 }
 
+// What a window answers to message within two seconds; false when it does
+// not answer (its thread pumps no messages) or is gone.
+bool Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* answer) {
+    return ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 2000, answer) != 0;
+}
+
+// The text of the window's control id; false when it does not answer.
+bool TextOf(HWND window, int id, wchar_t (&text)[64]) {
+    DWORD_PTR length = 0;
+    text[0] = L'\0';
+    return Ask(::GetDlgItem(window, id), WM_GETTEXT, 64, reinterpret_cast<LPARAM>(text), &length);
+}
+
+// 0 without a shown progress window, 1 + the bar's position with one whose
+// text agrees, 255 with one whose text does not, 254 with one that does not
+// answer. The client moves the bar and changes the text together, between
+// two of our messages: the same text before and after the position means
+// nothing moved in between.
+int ProgressCode(const wchar_t* title) {
+    const HWND window = Find(title, kUpdateBar).found;
+    if (!window) return 0;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        wchar_t before[64], after[64], expected[64] = {};
+        DWORD_PTR position = 0;
+        const bool answered = TextOf(window, kUpdateText, before) &&
+                              Ask(::GetDlgItem(window, kUpdateBar), PBM_GETPOS, 0, 0, &position) &&
+                              TextOf(window, kUpdateText, after);
+        if (!::IsWindow(window)) return 0;  // gone while we asked
+        if (!answered) return 254;
+        if (std::wcscmp(before, after) != 0) continue;
+        std::swprintf(expected, 64, L"正在更新… %d%%", static_cast<int>(position));
+        return std::wcscmp(after, expected) == 0 ? 1 + static_cast<int>(position) : 255;
+    }
+    return 255;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -97,6 +142,7 @@ int wmain(int argc, wchar_t** argv) {
     const wchar_t* title = argv[argc - 1];
     const wchar_t* mode = argc == 3 ? argv[1] : L"";
     if (std::wcscmp(mode, L"--count") == 0) return Find(title, kStartBrowser).count + Find(title, kGameEmblem).count;
+    if (std::wcscmp(mode, L"--progress") == 0) return ProgressCode(title);
     if (std::wcscmp(mode, L"--exit-start") == 0) {
         // The start dialog is shown once the start window has its picture.
         for (int i = 0; i < 600; ++i) {

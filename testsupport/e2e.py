@@ -16,14 +16,27 @@ WINE_EXEC = os.path.join(ROOT, "tools", "wine-exec")
 SERVER_PORT = 12315
 WAIT_LIMIT = 90  # seconds
 GAME_WINDOW_TITLE = "Orlenmark"
+SERVER_HEADER = b"Server: KelvadroWebServer/0.1b"
+
+
+class Paced:
+    """A reply that takes its time: its head after `delay` seconds, then its
+    body in pieces spread over `seconds`. `announced` as for LoopbackOrigin's
+    tuples (a longer one cuts the reply short)."""
+
+    PIECES = 100
+
+    def __init__(self, body, seconds=0.0, delay=0.0, announced=None):
+        self.body, self.seconds, self.delay, self.announced = body, seconds, delay, announced
 
 
 class LoopbackOrigin:
     """An HTTP origin on 127.0.0.1:port answering each target (path and query)
     from `replies`: path -> body, (body, announced_length) for a reply cut
-    short (None: the body's own length), or (body, announced_length, status).
-    Unknown paths get 404. It records the targets it was asked for and stops
-    with stop(), or by itself after its lifetime."""
+    short (None: the body's own length), (body, announced_length, status), or
+    a Paced reply. Unknown paths get 404. It records the targets it was asked
+    for (as they arrive) and stops with stop(), or by itself after its
+    lifetime."""
 
     def __init__(self, port, replies, lifetime=600):
         self.requests = []
@@ -34,16 +47,30 @@ class LoopbackOrigin:
             def do_GET(self):
                 origin.requests.append(self.path)
                 reply = origin.replies.get(self.path)
+                paced = reply if isinstance(reply, Paced) else Paced(b"")
                 if reply is None:
                     body, announced, status = b"missing", None, 404
+                elif isinstance(reply, Paced):
+                    body, announced, status = reply.body, reply.announced, 200
                 else:
                     body, announced, status = (reply + (200,))[:3] if isinstance(reply, tuple) else (reply, None, 200)
+                time.sleep(paced.delay)
                 self.send_response(status)
                 self.send_header("Content-Length", str(announced if announced is not None else len(body)))
                 self.send_header("Connection", "close")
                 self.end_headers()
-                self.wfile.write(body)
                 self.close_connection = True
+                try:
+                    if not paced.seconds:
+                        self.wfile.write(body)
+                        return
+                    piece = -(-len(body) // Paced.PIECES)
+                    for start in range(0, len(body), piece):
+                        self.wfile.write(body[start:start + piece])
+                        self.wfile.flush()
+                        time.sleep(paced.seconds / Paced.PIECES)
+                except OSError:
+                    pass  # the client gave up
 
             def log_message(self, *args):
                 pass
@@ -67,6 +94,58 @@ def port_open(port):
             return True
     except OSError:
         return False
+
+
+def asset_server_answers():
+    """True when a client's asset server answers on port 12315, not merely
+    some program that listens there: a target without its leading "/" is
+    refused at once, before any cache file or CDN, with the server's own
+    name in the reply."""
+    try:
+        with socket.create_connection(("127.0.0.1", SERVER_PORT), timeout=5) as peer:
+            peer.settimeout(5)
+            peer.sendall(b"GET probe HTTP/1.0\r\n\r\n")
+            reply = b""
+            while b"\r\n\r\n" not in reply:
+                piece = peer.recv(4096)
+                if not piece:
+                    break
+                reply += piece
+    except OSError:
+        return False
+    head = reply.split(b"\r\n\r\n")[0].split(b"\r\n")
+    return head[0].startswith(b"HTTP/1.0 400 ") and SERVER_HEADER in head[1:]
+
+
+def running_clients():
+    """The process ids of the clients (Quillmoor*.exe) running in this Wine
+    prefix, restarted builds included, whatever their folder. Under Wine a
+    program keeps the process id of the wine command that started it."""
+    prefix = b"WINEPREFIX=" + os.environ["WINEPREFIX"].encode()
+    found = set()
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/cmdline", "rb") as f:
+                program = f.read().split(b"\0")[0]
+            with open(f"/proc/{entry}/environ", "rb") as f:
+                environment = f.read().split(b"\0")
+        except OSError:
+            continue
+        if re.search(rb"(^|[/\\])quillmoor\w*\.exe$", program, re.I) and prefix in environment:
+            found.add(int(entry))
+    return found
+
+
+def serving_client():
+    """The process id of the client whose asset server answers on port 12315,
+    or None: it is known when exactly one client runs in this prefix."""
+    clients = running_clients()
+    if len(clients) != 1 or not asset_server_answers():
+        return None
+    # Still the same single client after the answer.
+    return next(iter(clients)) if running_clients() == clients else None
 
 
 def windows_path(path):
@@ -98,6 +177,15 @@ def press_start_exit(close_tool):
     """Presses the exit button of one start dialog; True when there was one."""
     return subprocess.run([WINE_EXEC, close_tool, "--exit-start", GAME_WINDOW_TITLE], stdin=subprocess.DEVNULL,
                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+
+
+def progress_position(close_tool):
+    """The position of the shown update progress window's bar, None when no
+    such window is shown, -1 when its text does not show that percentage, -2
+    when the window does not answer."""
+    code = subprocess.run([WINE_EXEC, close_tool, "--progress", GAME_WINDOW_TITLE], stdin=subprocess.DEVNULL,
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+    return {0: None, 255: -1, 254: -2}.get(code, code - 1)
 
 
 def stacked_depths(title):
@@ -144,36 +232,38 @@ class Client:
         return False
 
     def wait_until_serving(self):
-        """Waits until the process runs and something answers on port 12315."""
-        return self.wait_until(lambda: port_open(SERVER_PORT))
+        """Waits until this process is the client whose asset server answers
+        on port 12315."""
+        return self.wait_until(lambda: serving_client() == self.process.pid)
 
-    def wait_for_exit(self):
-        """Waits for the process to end by itself; its exit code, or None."""
+    def wait_for_end(self):
+        """Waits for the process to end by itself; True when it did."""
         try:
-            code = self.process.wait(WAIT_LIMIT)
+            self.process.wait(WAIT_LIMIT)
         except subprocess.TimeoutExpired:
-            return None
+            return False
         self.log.close()
-        return code
+        return True
 
     def close(self):
-        """Closes game windows as the player would until this process has
-        ended; its exit code, or None if it never ended."""
+        """Leaves game windows as the player would (the exit command, then OK)
+        until this process has ended. True when a game window went that way
+        and the process then ended by itself; False when no game window was
+        there to leave, or the process had to be killed."""
+        left_a_window = False
         deadline = time.monotonic() + WAIT_LIMIT
         while self.process.poll() is None and time.monotonic() < deadline:
-            close_game_window(self.close_tool)
+            left_a_window = close_game_window(self.close_tool) or left_a_window
             try:
                 self.process.wait(1)
             except subprocess.TimeoutExpired:
                 pass
-        if self.process.poll() is None:
+        ended = self.process.poll() is not None
+        if not ended:
             self.process.kill()
             self.process.wait()
-            code = None
-        else:
-            code = self.process.returncode
         self.log.close()
-        return code
+        return left_a_window and ended
 
 
 class WorkFolderTestCase(unittest.TestCase):

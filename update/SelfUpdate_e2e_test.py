@@ -11,7 +11,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
 from e2e import (Client, LoopbackOrigin, WorkFolderTestCase, close_every_game_window,  # noqa: E402
-                 count_game_windows, wait_until)
+                 count_game_windows, serving_client, wait_until)
 
 UPDATE_DIR = "/ruruvir/brightfen/"
 VERSION_FILE = UPDATE_DIR + "ver.txt"
@@ -54,14 +54,21 @@ class SelfUpdateTest(WorkFolderTestCase):
     def assert_runs_on_unchanged(self, client, exe):
         """The running build stays: its window comes, and it ends cleanly."""
         self.assertTrue(client.wait_until_serving())
-        self.assertEqual(client.close(), 0)
+        self.assertTrue(client.close())
         self.assertEqual(read(exe), self.current)
+
+    def assert_restarted_build_serves(self):
+        """The restarted build, the one client left, shows its start window
+        and serves the port."""
+        self.assertTrue(wait_until(lambda: count_game_windows(self.options.close_window) == 1))
+        self.assertTrue(wait_until(lambda: serving_client() is not None))
 
     def test_a_newer_build_is_installed_and_restarted(self):
         self.serve("1.0.6")
         exe = self.install(self.work)
         client = self.start(exe, self.work)
-        self.assertEqual(client.wait_for_exit(), 0)  # no window: it restarts instead
+        self.assertTrue(client.wait_for_end())  # no window of its own: it restarts instead
+        self.assert_restarted_build_serves()
         self.assertEqual(read(exe), self.newer)
         self.assertEqual(self.origin.requests, [VERSION_FILE, NEW_BUILD])
         # The restarted build removes the old one and, started with re_open,
@@ -102,12 +109,12 @@ class SelfUpdateTest(WorkFolderTestCase):
         # Its game window comes after the point where it would have checked.
         self.assertTrue(second.wait_until(lambda: count_game_windows(self.options.close_window) == 2))
         self.assertEqual(self.origin.requests, [VERSION_FILE])
-        self.assertEqual(second.close(), 0)
-        self.assertEqual(first.close(), 0)
+        self.assertTrue(close_every_game_window(self.options.close_window))
+        self.assertTrue(second.wait_for_end() and first.wait_for_end())
 
         relaunched = self.start(exe, self.work, "re_open")
         self.assertTrue(relaunched.wait_until_serving())
-        self.assertEqual(relaunched.close(), 0)
+        self.assertTrue(relaunched.close())
         self.assertEqual(self.origin.requests, [VERSION_FILE])
 
     def test_the_build_is_installed_in_a_current_directory_with_blanks(self):
@@ -116,7 +123,8 @@ class SelfUpdateTest(WorkFolderTestCase):
         here = os.path.join(self.work, "Orlenmark Games", "client dir")
         os.makedirs(here)
         client = self.start(exe, here)
-        self.assertEqual(client.wait_for_exit(), 0)
+        self.assertTrue(client.wait_for_end())
+        self.assert_restarted_build_serves()
         self.assertFalse(os.path.exists(exe))  # moved away as the old build
         self.assertEqual(read(os.path.join(here, "Quillmoor.exe")), self.newer)
         self.assertTrue(wait_until(lambda: not os.path.exists(os.path.join(here, "Quillmoor.exe.old"))))
@@ -133,7 +141,7 @@ class SelfUpdateTest(WorkFolderTestCase):
             f.write(b"a file that holds the name")
         client = self.start(exe, here)
         self.assertTrue(client.wait_until_serving())  # no restart: the old build runs on
-        self.assertEqual(client.close(), 0)
+        self.assertTrue(client.close())
         self.assertEqual(read(exe), self.current)
         self.assertEqual(read(taken), b"a file that holds the name")
         self.assertFalse(os.path.exists(os.path.join(here, "Quillmoor.exe.old")))

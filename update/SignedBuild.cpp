@@ -4,7 +4,6 @@
 
 #include <optional>
 
-#include "net/Download.h"
 #include "update/SignatureFile.h"
 #include "update/SignatureVerifier.h"
 #include "update/VersionFile.h"
@@ -34,13 +33,17 @@ std::optional<SignatureFile> FetchSignatureFile(const UpdateKey& key, const Anno
 
 }  // namespace
 
-bool DownloadSignedBuild(const UpdateKey& key, const AnnouncedBuild& announced, const std::wstring& buildUrl,
-                         const wchar_t* path, const CDownloadDeadline& checkDeadline) {
+CheckedDownload DownloadSignedBuild(const UpdateKey& key, const AnnouncedBuild& announced, const std::wstring& buildUrl,
+                                    const wchar_t* path, const CDownloadDeadline& checkDeadline,
+                                    const DownloadProgress& progress) {
     const std::optional<SignatureFile> file = FetchSignatureFile(key, announced, buildUrl, checkDeadline);
-    if (!file) return false;
-    const auto isSignedBuild = [&file](const void* bytes, uint32_t length) {
+    if (!file) return CheckedDownload::kRefused;
+    CheckedDownloadOptions options;
+    options.expectedLength = file->size;
+    options.check = [&file](const void* bytes, uint32_t length) {
         Sha256Digest digest{};
         return length == file->size && ComputeSha256(bytes, length, digest) && DescribesBytes(*file, length, digest);
     };
-    return DownloadToFileChecked(buildUrl.c_str(), path, announced.md5.c_str(), isSignedBuild);
+    options.progress = progress;
+    return DownloadToFileChecked(buildUrl.c_str(), path, announced.md5.c_str(), options);
 }

@@ -5,9 +5,8 @@
 
 #include <string>
 
+#include "net/Download.h"
 #include "update/UpdateKey.h"
-
-class CDownloadDeadline;
 
 // What "ver.txt" announces, its values exactly as they stand there.
 struct AnnouncedBuild {
@@ -19,10 +18,13 @@ struct AnnouncedBuild {
 // Writes the build at buildUrl to path only when all of this holds: the
 // signature file at buildUrl + ".sig" arrives whole with status 200 and
 // parses; its signature is valid for key; it names announced's version and
-// exe; the downloaded bytes have its length and SHA-256 and the MD5 of
+// exe; the build's reply announces the signed length (looked at before a byte
+// of it is read); the downloaded bytes have the signed SHA-256 and the MD5 of
 // "ver.txt". The bytes are checked in memory, so a refused build is never
 // written. The signature file is one of the update check's files and arrives
-// by checkDeadline or not at all. False on any failure; path is then left as
-// it was.
-bool DownloadSignedBuild(const UpdateKey& key, const AnnouncedBuild& announced, const std::wstring& buildUrl,
-                         const wchar_t* path, const CDownloadDeadline& checkDeadline);
+// by checkDeadline or not at all; a missing or unsound one refuses the build
+// unread. progress is told of the build's bytes, its total being the signed
+// length. On any failure path is left as it was.
+CheckedDownload DownloadSignedBuild(const UpdateKey& key, const AnnouncedBuild& announced, const std::wstring& buildUrl,
+                                    const wchar_t* path, const CDownloadDeadline& checkDeadline,
+                                    const DownloadProgress& progress = nullptr);

@@ -14,8 +14,8 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
-from e2e import (Client, LoopbackOrigin, WorkFolderTestCase, close_every_game_window, press_start_exit,  # noqa: E402
-                 wait_until)
+from e2e import (Client, LoopbackOrigin, WorkFolderTestCase, close_every_game_window,  # noqa: E402
+                 count_game_windows, press_start_exit, serving_client, wait_until)
 
 UPDATE_DIR = "/ruruvir/brightfen/"
 VERSION_FILE = UPDATE_DIR + "ver.txt"
@@ -80,7 +80,10 @@ class SignedUpdateTest(WorkFolderTestCase):
         self.serve(self.newer, self.signature)
         exe = self.install()
         client = Client(exe, self.options.close_window, self.work)
-        self.assertEqual(client.wait_for_exit(), 0)  # no window: it restarts instead
+        self.assertTrue(client.wait_for_end())  # no window of its own: it restarts instead
+        # The restarted build, the one client left, shows its start window and serves.
+        self.assertTrue(wait_until(lambda: count_game_windows(self.options.close_window) == 1))
+        self.assertTrue(wait_until(lambda: serving_client() is not None))
         self.assertEqual(read(exe), self.newer)
         self.assertEqual(self.origin.requests, [VERSION_FILE, SIGNATURE, NEW_BUILD])
         self.assertTrue(wait_until(lambda: not self.left_behind("Quillmoor.exe.old")))
@@ -112,7 +115,7 @@ class SignedUpdateTest(WorkFolderTestCase):
             # The running build goes on to its start window; its exit button
             # then ends it at once.
             self.assertTrue(client.wait_until(lambda: press_start_exit(self.options.close_window)), name)
-            self.assertEqual(client.wait_for_exit(), 0, name)
+            self.assertTrue(client.wait_for_end(), name)
             self.assertEqual(read(exe), self.current, name)
             self.assertEqual(self.origin.requests, [VERSION_FILE, SIGNATURE] + [NEW_BUILD] * downloaded, name)
             self.assertFalse(self.left_behind("Quillmoor.exe.old"), name)

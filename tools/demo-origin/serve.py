@@ -8,7 +8,9 @@ page host and the asset CDN, so that the whole client runs offline.
   /wd/tov/index.htm                 the start and game page
   anything else                     a file under site/, as the asset CDN would
 
-It stops by itself after --lifetime seconds (default: one hour).
+It stops by itself after --lifetime seconds (default: one hour). With --slow
+the build takes about five seconds to arrive, as over a slow line, so the
+client's update progress window can be seen.
 """
 import argparse
 import hashlib
@@ -18,6 +20,7 @@ import shutil
 import subprocess
 import tempfile
 import threading
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SITE = os.path.join(HERE, "site")
@@ -40,7 +43,11 @@ def signature_file(version, build, key):
             return f.read()
 
 
-def make_handler(version, build, signature):
+SLOW_BUILD_SECONDS = 5
+SLOW_PIECES = 100
+
+
+def make_handler(version, build, signature, slow):
     class Handler(http.server.SimpleHTTPRequestHandler):
         def __init__(self, *args, **kwargs):
             super().__init__(*args, directory=SITE, **kwargs)
@@ -50,17 +57,26 @@ def make_handler(version, build, signature):
             if path == UPDATE_DIR + "ver.txt":
                 return self.reply(version_file(version, build), "text/plain")
             if path == UPDATE_DIR + "Quillmoor.exe" and build:
-                return self.reply(open(build, "rb").read(), "application/octet-stream")
+                return self.reply(open(build, "rb").read(), "application/octet-stream",
+                                  SLOW_BUILD_SECONDS if slow else 0)
             if path == UPDATE_DIR + "Quillmoor.exe.sig" and signature:
                 return self.reply(signature, "text/plain")
             return super().do_GET()
 
-        def reply(self, body, content_type):
+        def reply(self, body, content_type, seconds=0):
+            """Sends body, spread over `seconds` when that is not 0."""
             self.send_response(200)
             self.send_header("Content-Type", content_type)
             self.send_header("Content-Length", str(len(body)))
             self.end_headers()
-            self.wfile.write(body)
+            if not seconds:
+                self.wfile.write(body)
+                return
+            piece = -(-len(body) // SLOW_PIECES)
+            for start in range(0, len(body), piece):
+                self.wfile.write(body[start:start + piece])
+                self.wfile.flush()
+                time.sleep(seconds / SLOW_PIECES)
 
         def log_message(self, format, *args):
             if not self.server.quiet:
@@ -76,12 +92,13 @@ def main():
     parser.add_argument("--build", help="the Quillmoor.exe offered as the new build")
     parser.add_argument("--key", help="the private key (PEM) that signs the build")
     parser.add_argument("--lifetime", type=float, default=3600, help="seconds before it stops by itself")
+    parser.add_argument("--slow", action="store_true", help=f"send the build over about {SLOW_BUILD_SECONDS} s")
     parser.add_argument("--quiet", action="store_true")
     args = parser.parse_args()
 
     signature = signature_file(args.version, args.build, args.key) if args.build and args.key else None
     server = http.server.ThreadingHTTPServer(("127.0.0.1", args.port),
-                                             make_handler(args.version, args.build, signature))
+                                             make_handler(args.version, args.build, signature, args.slow))
     server.quiet = args.quiet
     threading.Timer(args.lifetime, server.shutdown).start()
     print(f"demo origin on http://127.0.0.1:{args.port}/ announcing {args.version}", flush=True)
