@@ -5,12 +5,10 @@ and the disk cache then holds every file the page asked for."""
 import argparse
 import hashlib
 import os
-import re
 import sys
-import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
-from e2e import SERVER_PORT, Client, WorkFolderTestCase  # noqa: E402
+from e2e import SERVER_PORT, Client, WorkFolderTestCase, loopback_cdn_port, run_tests  # noqa: E402
 from gamepage import Cdn, load_page, make_page  # noqa: E402
 
 NGINX_PORT = 12393
@@ -73,14 +71,9 @@ def main():
     parser.add_argument("--config", required=True, help="the generated BuildConfig.h")
     parser.add_argument("--work", required=True)
     options, rest = parser.parse_known_args()
-    cdn = re.search(r'#define QUILLMOOR_CDN_BASE_A "http://127\.0\.0\.1:(\d+)"', open(options.config).read())
-    if not cdn:
-        print("the asset CDN base is not a loopback address; the page test needs one")
+    if not loopback_cdn_port(options):
         return 1
-    options.cdn_port = int(cdn.group(1))
-    PageLoadTest.options = options
-    program = unittest.main(argv=[sys.argv[0], "-v", *rest], exit=False)
-    return 0 if program.result.wasSuccessful() else 1
+    return run_tests(PageLoadTest, options, rest)
 
 
 if __name__ == "__main__":

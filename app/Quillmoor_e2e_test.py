@@ -10,12 +10,11 @@ import os
 import re
 import subprocess
 import sys
-import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
 from e2e import (GAME_WINDOW_TITLE, SERVER_PORT, WAIT_LIMIT, Client as RunningClient, LoopbackOrigin,  # noqa: E402
-                 close_every_game_window, count_game_windows, port_open, press_start_exit, stacked_depths, wait_until,
-                 windows_path, WorkFolderTestCase)
+                 WorkFolderTestCase, close_every_game_window, count_game_windows, loopback_cdn_port, port_open,
+                 press_start_exit, run_tests, stacked_depths, wait_until, windows_path)
 
 
 class QuillmoorTest(WorkFolderTestCase):
@@ -140,15 +139,9 @@ def main():
     parser.add_argument("--config", required=True, help="the generated BuildConfig.h")
     parser.add_argument("--work", required=True)
     options, rest = parser.parse_known_args()
-    config = open(options.config).read()
-    cdn = re.search(r'#define QUILLMOOR_CDN_BASE_A "http://127\.0\.0\.1:(\d+)"', config)
-    if not cdn:
-        print("the asset CDN base is not a loopback address; the end-to-end test needs one")
+    if not loopback_cdn_port(options):
         return 1
-    options.cdn_port = int(cdn.group(1))
-    QuillmoorTest.options = options
-    program = unittest.main(argv=[sys.argv[0], "-v", *rest], exit=False)
-    return 0 if program.result.wasSuccessful() else 1
+    return run_tests(QuillmoorTest, options, rest)
 
 
 if __name__ == "__main__":

@@ -17,11 +17,10 @@ import subprocess
 import sys
 import threading
 import time
-import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
 from e2e import (SERVER_PORT, WAIT_LIMIT, WINE_EXEC, Client, LoopbackOrigin, WorkFolderTestCase,  # noqa: E402
-                 count_game_windows, port_open, wait_until)
+                 count_game_windows, loopback_cdn_port, port_open, run_tests, wait_until)
 
 FLOOD_CONNECTIONS = 2000
 MEMORY_LIMIT_KIB = 300 * 1024
@@ -468,14 +467,9 @@ def main():
     parser.add_argument("--update-port", type=int, required=True)
     parser.add_argument("--work", required=True)
     options, rest = parser.parse_known_args()
-    cdn = re.search(r'#define QUILLMOOR_CDN_BASE_A "http://127\.0\.0\.1:(\d+)"', open(options.config).read())
-    if not cdn:
-        print("the asset CDN base is not a loopback address; the end-to-end test needs one")
+    if not loopback_cdn_port(options):
         return 1
-    options.cdn_port = int(cdn.group(1))
-    HostilePeersTest.options = options
-    program = unittest.main(argv=[sys.argv[0], "-v", *rest], exit=False)
-    return 0 if program.result.wasSuccessful() else 1
+    return run_tests(HostilePeersTest, options, rest)
 
 
 if __name__ == "__main__":

@@ -1,12 +1,14 @@
 """Helpers for end-to-end tests that run the real client under Wine: start it
 in a folder of its own, wait for it, and end it as a player would. Every wait
 is bounded; none is an assertion on time."""
+import argparse
 import http.server
 import os
 import re
 import shutil
 import socket
 import subprocess
+import sys
 import threading
 import time
 import unittest
@@ -275,3 +277,39 @@ class WorkFolderTestCase(unittest.TestCase):
         self.work = os.path.join(self.options.work, self.id().split(".")[-1])
         shutil.rmtree(self.work, ignore_errors=True)
         os.makedirs(self.work)
+
+
+def loopback_cdn_port(options):
+    """Sets options.cdn_port from the asset CDN base in the generated
+    BuildConfig.h (options.config); False, and says so, when that base is not
+    a loopback address."""
+    cdn = re.search(r'#define QUILLMOOR_CDN_BASE_A "http://127\.0\.0\.1:(\d+)"', open(options.config).read())
+    if not cdn:
+        print("the asset CDN base is not a loopback address; the end-to-end tests need one")
+        return False
+    options.cdn_port = int(cdn.group(1))
+    return True
+
+
+def update_test_arguments(signed):
+    """The command line of the update tests: the client built against the test
+    origin, the newer build, and for a signed update the demo key and the
+    signing tool."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True, help="the client built against the test origin")
+    parser.add_argument("--next", required=True, help="the newer build it should install")
+    if signed:
+        parser.add_argument("--key", required=True, help="the demo private key")
+        parser.add_argument("--sign-release", required=True, help="tools/sign-release")
+    parser.add_argument("--close-window", required=True)
+    parser.add_argument("--port", type=int, required=True)
+    parser.add_argument("--work", required=True)
+    return parser
+
+
+def run_tests(test_class, options, rest):
+    """Runs test_class's cases, which find options as test_class.options; the
+    process's exit code: 0 when every case passed."""
+    test_class.options = options
+    program = unittest.main(argv=[sys.argv[0], "-v", *rest], exit=False)
+    return 0 if program.result.wasSuccessful() else 1

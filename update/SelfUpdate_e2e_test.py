@@ -2,16 +2,14 @@
 """The self-update for real: a test build of the client, pointed at a loopback
 update origin, finds a newer build announced, downloads it, verifies it, swaps
 it in and restarts it with "re_open"; and every way this must not happen."""
-import argparse
 import hashlib
 import os
 import shutil
 import sys
-import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
-from e2e import (Client, LoopbackOrigin, WorkFolderTestCase, close_every_game_window,  # noqa: E402
-                 count_game_windows, serving_client, wait_until)
+from e2e import (Client, LoopbackOrigin, WorkFolderTestCase, close_every_game_window, count_game_windows,  # noqa: E402
+                 run_tests, serving_client, update_test_arguments, wait_until)
 
 UPDATE_DIR = "/ruruvir/brightfen/"
 VERSION_FILE = UPDATE_DIR + "ver.txt"
@@ -149,16 +147,8 @@ class SelfUpdateTest(WorkFolderTestCase):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True, help="the client built against the test origin")
-    parser.add_argument("--next", required=True, help="the newer build it should install")
-    parser.add_argument("--close-window", required=True)
-    parser.add_argument("--port", type=int, required=True)
-    parser.add_argument("--work", required=True)
-    options, rest = parser.parse_known_args()
-    SelfUpdateTest.options = options
-    program = unittest.main(argv=[sys.argv[0], "-v", *rest], exit=False)
-    return 0 if program.result.wasSuccessful() else 1
+    options, rest = update_test_arguments(signed=False).parse_known_args()
+    return run_tests(SelfUpdateTest, options, rest)
 
 
 if __name__ == "__main__":

@@ -5,17 +5,15 @@ with that key for the announced version and file; every other signature or
 build is refused, leaving the running build as it was. The signed install runs
 in the same run as the refusals, so no refusal passes merely because
 verification always fails."""
-import argparse
 import hashlib
 import os
 import shutil
 import subprocess
 import sys
-import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
-from e2e import (Client, LoopbackOrigin, WorkFolderTestCase, close_every_game_window,  # noqa: E402
-                 count_game_windows, press_start_exit, serving_client, wait_until)
+from e2e import (Client, LoopbackOrigin, WorkFolderTestCase, close_every_game_window, count_game_windows,  # noqa: E402
+                 press_start_exit, run_tests, serving_client, update_test_arguments, wait_until)
 
 UPDATE_DIR = "/ruruvir/brightfen/"
 VERSION_FILE = UPDATE_DIR + "ver.txt"
@@ -125,18 +123,8 @@ class SignedUpdateTest(WorkFolderTestCase):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True, help="the client with the demo key, built against the test origin")
-    parser.add_argument("--next", required=True, help="the newer build it should install")
-    parser.add_argument("--key", required=True, help="the demo private key")
-    parser.add_argument("--sign-release", required=True, help="tools/sign-release")
-    parser.add_argument("--close-window", required=True)
-    parser.add_argument("--port", type=int, required=True)
-    parser.add_argument("--work", required=True)
-    options, rest = parser.parse_known_args()
-    SignedUpdateTest.options = options
-    program = unittest.main(argv=[sys.argv[0], "-v", *rest], exit=False)
-    return 0 if program.result.wasSuccessful() else 1
+    options, rest = update_test_arguments(signed=True).parse_known_args()
+    return run_tests(SignedUpdateTest, options, rest)
 
 
 if __name__ == "__main__":

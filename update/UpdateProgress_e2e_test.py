@@ -5,19 +5,17 @@ window shows only while a new build downloads, its bar (read from another
 process) rises, and it is gone before the restart or the start window; a
 second copy started meanwhile ends without a window of its own and leaves the
 port to the restarted build."""
-import argparse
 import hashlib
 import os
 import shutil
 import subprocess
 import sys
 import time
-import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
-from e2e import (WAIT_LIMIT, Client, LoopbackOrigin, Paced, WorkFolderTestCase,  # noqa: E402
-                 close_every_game_window, count_game_windows, press_start_exit, progress_position, serving_client,
-                 wait_until)
+from e2e import (WAIT_LIMIT, Client, LoopbackOrigin, Paced, WorkFolderTestCase, close_every_game_window,  # noqa: E402
+                 count_game_windows, press_start_exit, progress_position, run_tests, serving_client,
+                 update_test_arguments, wait_until)
 
 UPDATE_DIR = "/ruruvir/brightfen/"
 VERSION_FILE = UPDATE_DIR + "ver.txt"
@@ -168,18 +166,8 @@ class UpdateProgressTest(WorkFolderTestCase):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True, help="the client with the demo key, built against the test origin")
-    parser.add_argument("--next", required=True, help="the newer build it should install")
-    parser.add_argument("--key", required=True, help="the demo private key")
-    parser.add_argument("--sign-release", required=True, help="tools/sign-release")
-    parser.add_argument("--close-window", required=True)
-    parser.add_argument("--port", type=int, required=True)
-    parser.add_argument("--work", required=True)
-    options, rest = parser.parse_known_args()
-    UpdateProgressTest.options = options
-    program = unittest.main(argv=[sys.argv[0], "-v", *rest], exit=False)
-    return 0 if program.result.wasSuccessful() else 1
+    options, rest = update_test_arguments(signed=True).parse_known_args()
+    return run_tests(UpdateProgressTest, options, rest)
 
 
 if __name__ == "__main__":
