@@ -50,12 +50,7 @@ TEST(UpdateProgressWindow, ASmallWindowCentredOnTheWorkAreaThatOnlyItsOwnerClose
     EXPECT_TRUE(::IsWindowVisible(window));
     EXPECT_TRUE(CUpdateProgressDlg::BringShownToFront());
 
-    const RECT work = WorkArea();
-    const RECT placed = WindowRect(window);
-    EXPECT_EQ(placed.right - placed.left, 360);
-    EXPECT_EQ(placed.bottom - placed.top, 112);
-    EXPECT_LE(std::abs((placed.left - work.left) - (work.right - placed.right)), 1);
-    EXPECT_LE(std::abs((placed.top - work.top) - (work.bottom - placed.bottom)), 1);
+    EXPECT_TRUE(IsCentredIn(WindowRect(window), WorkArea(), 360, 112));
     EXPECT_EQ(::GetWindowLongW(window, GWL_STYLE) & (WS_CAPTION | WS_SYSMENU), 0);
     EXPECT_EQ(ShownText(window), L"正在更新… 0%");
 

@@ -5,6 +5,10 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
 // Registers a window class of this module whose procedure is proc; a class
 // already there is left as it is.
 inline void RegisterTestWindowClass(const wchar_t* name, WNDPROC proc) {
@@ -25,6 +29,23 @@ inline RECT WorkArea() {
     RECT work{};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     return work;
+}
+
+// Whether placed is width by height and centred in area: the same margin on
+// both sides, give or take the odd pixel.
+inline ::testing::AssertionResult IsCentredIn(const RECT& placed, const RECT& area, int width, int height) {
+    const int placedWidth = placed.right - placed.left;
+    const int placedHeight = placed.bottom - placed.top;
+    const int sideMargins = (placed.left - area.left) - (area.right - placed.right);
+    const int topAndBottomMargins = (placed.top - area.top) - (area.bottom - placed.bottom);
+    if (placedWidth == width && placedHeight == height && std::abs(sideMargins) <= 1 &&
+        std::abs(topAndBottomMargins) <= 1) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << placedWidth << "x" << placedHeight << " at (" << placed.left << ", "
+                                         << placed.top << ") in (" << area.left << ", " << area.top << ")-("
+                                         << area.right << ", " << area.bottom << "), not " << width << "x" << height
+                                         << " centred";
 }
 
 // The top-left corner of parent's control id in parent's client coordinates.
