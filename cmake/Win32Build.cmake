@@ -102,22 +102,21 @@ add_test(NAME self_update_e2e
                  --exe $<TARGET_FILE:Quillmoor_keyless_test> --next $<TARGET_FILE:Quillmoor_next_test>
                  --close-window $<TARGET_FILE:close_window> --port ${QUILLMOOR_TEST_UPDATE_PORT}
                  --work ${CMAKE_BINARY_DIR}/update-e2e)
+# The updates of a client with the demo key, against the test update port:
+# the script signs the newer build with the demo key as each case needs.
+function(quillmoor_add_signed_update_test name script work)
+    add_test(NAME ${name}
+             COMMAND python3 ${CMAKE_SOURCE_DIR}/update/${script}
+                     --exe $<TARGET_FILE:Quillmoor_update_test> --next $<TARGET_FILE:Quillmoor_next_test>
+                     --key ${QUILLMOOR_DEMO_PRIVATE_KEY} --sign-release ${QUILLMOOR_SIGN_RELEASE}
+                     --close-window $<TARGET_FILE:close_window> --port ${QUILLMOOR_TEST_UPDATE_PORT}
+                     --work ${CMAKE_BINARY_DIR}/${work})
+endfunction()
 # A client with a key installs only what the demo key signed.
-add_test(NAME signed_update_e2e
-         COMMAND python3 ${CMAKE_SOURCE_DIR}/update/SignedUpdate_e2e_test.py
-                 --exe $<TARGET_FILE:Quillmoor_update_test> --next $<TARGET_FILE:Quillmoor_next_test>
-                 --key ${QUILLMOOR_DEMO_PRIVATE_KEY} --sign-release ${QUILLMOOR_SIGN_RELEASE}
-                 --close-window $<TARGET_FILE:close_window> --port ${QUILLMOOR_TEST_UPDATE_PORT}
-                 --work ${CMAKE_BINARY_DIR}/signed-update-e2e)
-
+quillmoor_add_signed_update_test(signed_update_e2e SignedUpdate_e2e_test.py signed-update-e2e)
 # The update as the player sees it: the progress window while a slow build
 # downloads, and a second copy started meanwhile.
-add_test(NAME update_progress_e2e
-         COMMAND python3 ${CMAKE_SOURCE_DIR}/update/UpdateProgress_e2e_test.py
-                 --exe $<TARGET_FILE:Quillmoor_update_test> --next $<TARGET_FILE:Quillmoor_next_test>
-                 --key ${QUILLMOOR_DEMO_PRIVATE_KEY} --sign-release ${QUILLMOOR_SIGN_RELEASE}
-                 --close-window $<TARGET_FILE:close_window> --port ${QUILLMOOR_TEST_UPDATE_PORT}
-                 --work ${CMAKE_BINARY_DIR}/update-progress-e2e)
+quillmoor_add_signed_update_test(update_progress_e2e UpdateProgress_e2e_test.py update-progress-e2e)
 
 # The signature checks against a real build signed by openssl, made fresh by
 # the set-up for every run.
