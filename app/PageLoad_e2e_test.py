@@ -2,13 +2,12 @@
 """The game-like page in a real browser (Debian's chromium, headless) through
 Quillmoor.exe under Wine: every asset arrives byte for byte, cold and warm,
 and the disk cache then holds every file the page asked for."""
-import argparse
 import hashlib
 import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
-from e2e import SERVER_PORT, Client, WorkFolderTestCase, loopback_cdn_port, run_tests  # noqa: E402
+from e2e import SERVER_PORT, Client, WorkFolderTestCase, client_test_arguments, run_client_tests  # noqa: E402
 from gamepage import Cdn, load_page, make_page  # noqa: E402
 
 NGINX_PORT = 12393
@@ -65,15 +64,7 @@ class PageLoadTest(WorkFolderTestCase):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--close-window", required=True)
-    parser.add_argument("--config", required=True, help="the generated BuildConfig.h")
-    parser.add_argument("--work", required=True)
-    options, rest = parser.parse_known_args()
-    if not loopback_cdn_port(options):
-        return 1
-    return run_tests(PageLoadTest, options, rest)
+    return run_client_tests(PageLoadTest, client_test_arguments())
 
 
 if __name__ == "__main__":

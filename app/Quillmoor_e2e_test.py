@@ -3,7 +3,6 @@
 starts and ends, the "delfile" form, and the asset server on port 12315 used
 by real clients (curl and Python's http.client) against a loopback origin that
 stands in for the asset CDN."""
-import argparse
 import hashlib
 import http.client
 import os
@@ -13,8 +12,8 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
 from e2e import (GAME_WINDOW_TITLE, SERVER_PORT, WAIT_LIMIT, Client as RunningClient, LoopbackOrigin,  # noqa: E402
-                 WorkFolderTestCase, close_every_game_window, count_game_windows, loopback_cdn_port, port_open,
-                 press_start_exit, run_tests, stacked_depths, wait_until, windows_path)
+                 WorkFolderTestCase, client_test_arguments, close_every_game_window, count_game_windows, port_open,
+                 press_start_exit, run_client_tests, stacked_depths, wait_until, windows_path)
 
 
 class QuillmoorTest(WorkFolderTestCase):
@@ -133,15 +132,7 @@ class QuillmoorTest(WorkFolderTestCase):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--close-window", required=True)
-    parser.add_argument("--config", required=True, help="the generated BuildConfig.h")
-    parser.add_argument("--work", required=True)
-    options, rest = parser.parse_known_args()
-    if not loopback_cdn_port(options):
-        return 1
-    return run_tests(QuillmoorTest, options, rest)
+    return run_client_tests(QuillmoorTest, client_test_arguments())
 
 
 if __name__ == "__main__":

@@ -266,7 +266,7 @@ CheckedDownload DownloadToFileChecked(const wchar_t* url, const wchar_t* path, c
     if (options.progress) options.progress(0, length);
     DWORD received = 0;
     while (received < length) {
-        const DWORD wanted = length - received < kBuildPiece ? length - received : kBuildPiece;
+        const DWORD wanted = std::min(length - received, kBuildPiece);
         DWORD got = 0;
         if (!::InternetReadFile(request, bytes + received, wanted, &got) || got == 0) return CheckedDownload::kFailed;
         received += got;

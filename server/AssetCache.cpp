@@ -10,7 +10,6 @@
 #include "common/AnsiText.h"
 #include "common/OutBuf.h"
 #include "net/Download.h"
-#include "net/Md5.h"
 #include "server/AssetPath.h"
 #include "server/CachePolicy.h"
 #include "server/GenericServer.h"
@@ -76,11 +75,16 @@ uint64_t RefreshLastUse(const std::string& path) {
     return MarkUsed(wide, now) ? Ticks(now) : 0;
 }
 
+// A copy of body that several readers can hold.
+CRecentAssets::Body SharedCopy(const COutBuf& body) {
+    return std::make_shared<const std::string>(body.GetData() ? body.GetData() : "",
+                                               static_cast<size_t>(body.GetLength()));
+}
+
 // A copy of body to keep in memory, or none when it is too large to be kept.
 CRecentAssets::Body CopyToKeep(const COutBuf& body) {
-    const auto length = static_cast<size_t>(body.GetLength());
-    if (length > CRecentAssets::kMaxAssetBytes) return nullptr;
-    return std::make_shared<const std::string>(body.GetData() ? body.GetData() : "", length);
+    if (static_cast<size_t>(body.GetLength()) > CRecentAssets::kMaxAssetBytes) return nullptr;
+    return SharedCopy(body);
 }
 
 bool AnswersOthers(const AssetOutcome& outcome) {
@@ -123,10 +127,7 @@ public:
             followers = m_flight->followers;
         }
         CRecentAssets::Body shared;
-        if (followers > 0 && AnswersOthers(outcome)) {
-            shared = std::make_shared<const std::string>(body.GetData() ? body.GetData() : "",
-                                                         static_cast<size_t>(body.GetLength()));
-        }
+        if (followers > 0 && AnswersOthers(outcome)) shared = SharedCopy(body);
         End(outcome, std::move(shared));
     }
 
@@ -202,7 +203,7 @@ void CAssetCache::Open(const std::string& root) {
 
 AssetOutcome CAssetCache::Load(std::string_view target, COutBuf& body, CRecentAssets::Body* kept) {
     if (!IsSafeRequestTarget(target)) return {AssetSource::kRefusedTarget, 0, 0};
-    const std::string name = Md5HexDigest(target.data(), static_cast<uint32_t>(target.size()));
+    const std::string name = CacheFileName(target);
     const std::string path = m_strRoot + name;
     if (ServeKept(name, path, body, kept) || ReadStored(name, path, body)) return {AssetSource::kCache, 0, 0};
     return FetchOnce(target, name, path, body);

@@ -11,9 +11,13 @@ bool IsSafeRequestTarget(std::string_view target) {
     return true;
 }
 
+std::string CacheFileName(std::string_view target) {
+    return Md5HexDigest(target.data(), static_cast<uint32_t>(target.size()));
+}
+
 std::string CacheFilePath(std::string_view cacheRoot, std::string_view target) {
     std::string path(cacheRoot);
-    path += Md5HexDigest(target.data(), static_cast<uint32_t>(target.size()));
+    path += CacheFileName(target);
     return path;
 }
 

@@ -11,8 +11,10 @@
 // host that is contacted ("@other.host") or inject header lines.
 bool IsSafeRequestTarget(std::string_view target);
 
-// The cache root followed by the 32 lower-case hex digits of the MD5 of the
-// target's bytes (without a terminating zero).
+// The name of the target's cache file: the 32 lower-case hex digits of the
+// MD5 of the target's bytes (without a terminating zero).
+std::string CacheFileName(std::string_view target);
+// The cache root followed by that name.
 std::string CacheFilePath(std::string_view cacheRoot, std::string_view target);
 
 // The temporary file an asset is written to before it is renamed over

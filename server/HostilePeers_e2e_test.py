@@ -6,7 +6,6 @@ cache filled past its limit, clear-cache while a file is served, update and
 asset hosts that accept and never answer; and the end of the process measured
 from outside. Every peer is on loopback; every wait and count is bounded, and
 a bound on time only guards against a hang. The figures are printed."""
-import argparse
 import hashlib
 import http.client
 import os
@@ -20,7 +19,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
 from e2e import (SERVER_PORT, WAIT_LIMIT, WINE_EXEC, Client, LoopbackOrigin, WorkFolderTestCase,  # noqa: E402
-                 count_game_windows, loopback_cdn_port, port_open, run_tests, wait_until)
+                 client_test_arguments, count_game_windows, port_open, run_client_tests, wait_until)
 
 FLOOD_CONNECTIONS = 2000
 MEMORY_LIMIT_KIB = 300 * 1024
@@ -457,19 +456,12 @@ class HostilePeersTest(WorkFolderTestCase):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
+    parser = client_test_arguments()
     parser.add_argument("--update-test-exe", required=True, help="the client pointed at the test update port")
     parser.add_argument("--small-cache-exe", required=True, help="the client with a 1 MiB cache")
-    parser.add_argument("--close-window", required=True)
     parser.add_argument("--process-counts", required=True)
-    parser.add_argument("--config", required=True, help="the generated BuildConfig.h")
     parser.add_argument("--update-port", type=int, required=True)
-    parser.add_argument("--work", required=True)
-    options, rest = parser.parse_known_args()
-    if not loopback_cdn_port(options):
-        return 1
-    return run_tests(HostilePeersTest, options, rest)
+    return run_client_tests(HostilePeersTest, parser)
 
 
 if __name__ == "__main__":

@@ -279,16 +279,29 @@ class WorkFolderTestCase(unittest.TestCase):
         os.makedirs(self.work)
 
 
-def loopback_cdn_port(options):
-    """Sets options.cdn_port from the asset CDN base in the generated
-    BuildConfig.h (options.config); False, and says so, when that base is not
-    a loopback address."""
+def client_test_arguments():
+    """The command line of the tests that run a client against the loopback
+    CDN: the client, close_window, the generated BuildConfig.h and a work
+    folder. A test adds its own arguments."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--close-window", required=True)
+    parser.add_argument("--config", required=True, help="the generated BuildConfig.h")
+    parser.add_argument("--work", required=True)
+    return parser
+
+
+def run_client_tests(test_class, parser):
+    """Runs test_class's cases with options.cdn_port read from the asset CDN
+    base in BuildConfig.h; 1, and says so, when that base is not a loopback
+    address."""
+    options, rest = parser.parse_known_args()
     cdn = re.search(r'#define QUILLMOOR_CDN_BASE_A "http://127\.0\.0\.1:(\d+)"', open(options.config).read())
     if not cdn:
         print("the asset CDN base is not a loopback address; the end-to-end tests need one")
-        return False
+        return 1
     options.cdn_port = int(cdn.group(1))
-    return True
+    return run_tests(test_class, options, rest)
 
 
 def update_test_arguments(signed):
