@@ -22,13 +22,18 @@ build_native() {
   cmake --build "$build/native"
 }
 
+# The path of a new named pipe, for a process to talk to this shell.
+new_fifo() {
+  local fifo
+  fifo=$(mktemp -u) && mkfifo "$fifo" && echo "$fifo"
+}
+
 xvfb_pid=""
 # A display for GUI code: the caller's, or a private Xvfb.
 start_display() {
   [ -n "${DISPLAY:-}" ] && return 0
   local fifo
-  fifo=$(mktemp -u)
-  mkfifo "$fifo"
+  fifo=$(new_fifo) || return 1
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
   xvfb_pid=$!
   local number
@@ -78,8 +83,7 @@ desktop_keeper=""
 keep_desktop() {
   [ -n "$desktop_keeper" ] && return 0
   local fifo
-  fifo=$(mktemp -u)
-  mkfifo "$fifo"
+  fifo=$(new_fifo) || return 1
   wine cmd.exe /c pause <"$fifo" >/dev/null 2>&1 &
   exec {desktop_keeper}>"$fifo"
   rm -f "$fifo"
