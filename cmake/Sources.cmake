@@ -110,7 +110,9 @@ set(QUILLMOOR_WINDOWS_TESTS
 )
 
 # Adds one test executable, and one CTest entry, per entry of the list;
-# extra arguments are the libraries to link.
+# extra arguments are the libraries to link. The entries of the portable
+# list carry the label "portable": they open no window and no socket, so
+# tools/test runs them beside the suites that need the display and the ports.
 function(quillmoor_add_test_executables list)
   foreach(entry ${${list}})
     string(REPLACE ":" ";" parts "${entry}")
@@ -120,5 +122,8 @@ function(quillmoor_add_test_executables list)
     add_executable(${name} ${sources})
     target_link_libraries(${name} PRIVATE ${ARGN} quillmoor_warnings)
     add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+    if(list STREQUAL "QUILLMOOR_PORTABLE_TESTS")
+      set_tests_properties(${name} PROPERTIES LABELS portable)
+    endif()
   endforeach()
 endfunction()

@@ -14,6 +14,8 @@ import time
 import unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tools", "lib"))
+import timings  # noqa: E402
 WINE_EXEC = os.path.join(ROOT, "tools", "wine-exec")
 SERVER_PORT = 12315
 WAIT_LIMIT = 90  # seconds
@@ -324,5 +326,7 @@ def run_tests(test_class, options, rest):
     """Runs test_class's cases, which find options as test_class.options; the
     process's exit code: 0 when every case passed."""
     test_class.options = options
-    program = unittest.main(argv=[sys.argv[0], "-v", *rest], exit=False)
+    result_class = timings.timed_result_class(unittest.TextTestResult, os.path.basename(sys.argv[0]))
+    program = unittest.main(argv=[sys.argv[0], "-v", *rest], exit=False,
+                            testRunner=unittest.TextTestRunner(resultclass=result_class, verbosity=2))
     return 0 if program.result.wasSuccessful() else 1

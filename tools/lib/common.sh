@@ -8,18 +8,60 @@ build="$root/build"
 
 log() { printf '%s\n' "$*" >&2; }
 
-build_win32() {
+configure_win32() {
   cmake -S "$root" -B "$build/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" "$@" >"$build/win32-configure.log" ||
     { cat "$build/win32-configure.log" >&2; return 1; }
-  cmake --build "$build/win32"
 }
 
-build_native() {
+build_win32() {
+  configure_win32 "$@" && cmake --build "$build/win32"
+}
+
+configure_native() {
   cmake -S "$root" -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "$@" >"$build/native-configure.log" ||
     { cat "$build/native-configure.log" >&2; return 1; }
-  cmake --build "$build/native"
+}
+
+build_native() {
+  configure_native "$@" && cmake --build "$build/native"
+}
+
+configure_builds() {
+  configure_native && configure_win32
+}
+
+# The CPU seconds this shell's reaped children have used so far, in REPLY.
+# Measured by this shell itself: a subshell starts its count at zero.
+children_cpu() {
+  local report
+  report=$(mktemp)
+  times >"$report"
+  REPLY=$(sed -n 2p "$report" | awk '{
+    total = 0
+    for (i = 1; i <= 2; i++) { split($i, part, "m"); total += part[1] * 60 + part[2] }
+    printf "%.2f", total }')
+  rm -f "$report"
+}
+
+# Runs a command (or a function of this shell) as one step of a run and, when
+# QUILLMOOR_TIMINGS names a file, records its wall and CPU time there.
+step() {
+  local name=$1 began cpu code
+  shift
+  began=$EPOCHREALTIME
+  children_cpu
+  cpu=$REPLY
+  "$@"
+  code=$?
+  if [ -n "${QUILLMOOR_TIMINGS:-}" ]; then
+    children_cpu
+    awk -v name="$name" -v a="$began" -v b="$EPOCHREALTIME" -v c="$cpu" -v d="$REPLY" \
+      'BEGIN { printf "{\"kind\": \"step\", \"name\": \"%s\", \"wall\": %.2f, \"cpu\": %.2f}\n", name, b - a, d - c }' \
+      >>"$QUILLMOOR_TIMINGS"
+  fi
+  return $code
 }
 
 # The path of a new named pipe, for a process to talk to this shell.
@@ -45,33 +87,74 @@ start_display() {
 # Starts one wineserver for the whole run and brings the prefix up. Wine's own
 # helper processes inherit open descriptors, so everything Wine starts here
 # writes to /dev/null and never holds a caller's pipe open.
+#
+#   start_wine            a player's session: tools/run, the screenshots and
+#                         the benchmarks, in build/player-wineprefix, with
+#                         Wine's windows managed as they always are
+#   start_wine --tests    the test suites' session, in build/wineprefix
+#                         (the prefix the tests' own checks expect), with
+#                         unmanaged windows
+#
+# With no window manager under Xvfb, Wine's X11 driver waits about 2 s for
+# every managed window that is hidden or destroyed, to see it withdrawn;
+# unmanaged windows have nothing to wait for. No window manager runs for
+# the tests, so nothing they check depends on it; a player's session keeps
+# the setting a newcomer gets.
 start_wine() {
-  local fresh=""
-  [ -e "$WINEPREFIX/system.reg" ] || fresh=yes
+  local windows=managed
+  if [ "${1:-}" = --tests ]; then
+    windows=unmanaged
+  elif [ "$WINEPREFIX" = "$build/wineprefix" ]; then
+    export WINEPREFIX="$build/player-wineprefix"
+  fi
   mkdir -p "$WINEPREFIX"
-  wineserver -p </dev/null >/dev/null 2>&1
-  wineboot -i </dev/null >/dev/null 2>&1 || true
-  if [ -n "$fresh" ]; then
-    # A new prefix's first boot leaves two service managers fighting over the
-    # service database, and COM then waits about 10 s in every process for
-    # an RPC service that cannot start. One restart settles it.
+  boot_wine
+  if ! prefix_is_set_up "$windows"; then
+    set_up_prefix "$windows"
+    # Explorer and the services read these settings when they start.
     wineserver -k </dev/null >/dev/null 2>&1
     wineserver -w </dev/null >/dev/null 2>&1
-    wineserver -p </dev/null >/dev/null 2>&1
-    wineboot -i </dev/null >/dev/null 2>&1 || true
+    boot_wine
   fi
   keep_desktop
-  # Once per prefix: the faces Wine draws dialogs, message boxes and menus
-  # with fall back to Noto Sans CJK SC (fonts-noto-cjk) for the Chinese texts
-  # they lack. Not "Small Fonts": that would change the dialog units.
-  local marker="$WINEPREFIX/.quillmoor-cjk-fonts" face
-  if [ ! -e "$marker" ]; then
+}
+
+# The first program of a session boots it (and makes the prefix when it is
+# new): services, explorer and the devices, once. Booting again on top of
+# that, with "wineboot -i", starts a second service manager that fights the
+# first for the service database for the rest of the session.
+boot_wine() {
+  wineserver -p </dev/null >/dev/null 2>&1
+  wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+# Each setting of ours is made once per prefix and leaves a marker file.
+prefix_is_set_up() {
+  [ -e "$WINEPREFIX/.quillmoor-cjk-fonts" ] &&
+    { [ "$1" != unmanaged ] || [ -e "$WINEPREFIX/.quillmoor-unmanaged-windows" ]; }
+}
+
+set_up_prefix() {
+  # The faces Wine draws dialogs, message boxes and menus with fall back to
+  # Noto Sans CJK SC (fonts-noto-cjk) for the Chinese texts they lack. Not
+  # "Small Fonts": that would change the dialog units.
+  local face
+  if [ ! -e "$WINEPREFIX/.quillmoor-cjk-fonts" ]; then
     for face in Tahoma "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2" "MS Sans Serif" Arial; do
       wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" \
         /t REG_MULTI_SZ /d "NotoSansCJK-Regular.ttc,Noto Sans CJK SC" /f </dev/null >/dev/null 2>&1 || return 0
     done
-    touch "$marker"
+    touch "$WINEPREFIX/.quillmoor-cjk-fonts"
   fi
+  if [ "$1" = unmanaged ] && [ ! -e "$WINEPREFIX/.quillmoor-unmanaged-windows" ]; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1 || return 0
+    touch "$WINEPREFIX/.quillmoor-unmanaged-windows"
+  fi
+}
+
+# The tests' display and Wine session.
+start_test_session() {
+  start_display && start_wine --tests
 }
 
 desktop_keeper=""
