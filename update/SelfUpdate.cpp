@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/AnsiText.h"
+#include "update/BuildSwap.h"
 #include "update/SignedBuild.h"
 #include "update/UpdateKey.h"
 #include "update/VersionFile.h"
@@ -52,15 +53,36 @@ CheckedDownload DownloadAnnouncedBuild(const UpdateSettings& settings, const std
     return download;
 }
 
+// The swap's file operations on the disk. Every move is written through, so
+// that after a power cut the names never point at bytes the disk does not
+// hold yet; a move may become a copy when the current directory lies on
+// another volume than the executable.
+class CDiskBuildFiles : public IBuildFiles {
+public:
+    bool Move(const std::wstring& from, const std::wstring& to, bool replaceExisting) override {
+        const DWORD flags =
+            MOVEFILE_WRITE_THROUGH | MOVEFILE_COPY_ALLOWED | (replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0);
+        return ::MoveFileExW(from.c_str(), to.c_str(), flags) != FALSE;
+    }
+    bool CopyToNew(const std::wstring& from, const std::wstring& to) override {
+        if (!::CopyFileW(from.c_str(), to.c_str(), TRUE)) return false;
+        // The copy then holds the program's name: on the disk before the
+        // restarted build deletes the original.
+        const CHandle copy(::CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                         nullptr));
+        if (copy) ::FlushFileBuffers(copy.get());
+        return true;
+    }
+    void Pause(uint32_t milliseconds) override { ::Sleep(milliseconds); }
+};
+
 // Puts the downloaded build in place of the running one. Either the new build
-// ends up under the executable's name, or everything is as it was (the
-// download stays as "Quillmoor.exe.tmp"): the player is never left without a
-// program to start.
+// ends up under the executable's name, or the running build is back under its
+// own (the download stays as "Quillmoor.exe.tmp"): the player is never left
+// without a program to start.
 bool SwapInDownloadedBuild(const std::wstring& modulePath, const std::wstring& exeFileName) {
-    if (!::MoveFileW(modulePath.c_str(), kReplacedBuild)) return false;
-    if (::MoveFileW(kDownloadedBuild, exeFileName.c_str())) return true;
-    ::MoveFileW(kReplacedBuild, modulePath.c_str());
-    return false;
+    CDiskBuildFiles disk;
+    return SwapInBuild(disk, BuildSwapNames{modulePath, kDownloadedBuild, kReplacedBuild, exeFileName});
 }
 
 }  // namespace
