@@ -31,13 +31,37 @@ UpdateOutcome OutcomeOf(CheckedDownload download) {
     return UpdateOutcome::kFailed;
 }
 
+// What the announced version is to this client.
+enum class AnnouncedVersion {
+    kNoUpdate,
+    kUpdate,
+    kRefused,  // a client with a key takes no build of this version, however it is signed
+};
+
+// A client without a key keeps the rule hosts that do not sign may rely on:
+// any version that does not begin with its own is an update. A client with
+// a key goes only forward, by the numbers: an older release replayed with
+// its own genuine signature would bring back every hole fixed since, and a
+// version that is not dotted decimal numbers is no release's. The signature
+// file must name this very version (SignedBuild), so the signed version is
+// the newer one.
+AnnouncedVersion JudgeAnnouncedVersion(const UpdateSettings& settings, const std::wstring& version) {
+    if (settings.updateKeyHex.empty()) {
+        return IsUpdateAnnounced(version, settings.localVersion) ? AnnouncedVersion::kUpdate
+                                                                 : AnnouncedVersion::kNoUpdate;
+    }
+    const std::optional<int> order = CompareVersionNumbers(version, settings.localVersion);
+    if (order == 0) return AnnouncedVersion::kNoUpdate;
+    return order && *order > 0 ? AnnouncedVersion::kUpdate : AnnouncedVersion::kRefused;
+}
+
 // Downloads the announced build into "Quillmoor.exe.tmp". A client with a
-// key takes only a build its publisher signed and, when it does not take
-// one, leaves no "Quillmoor.exe.tmp" behind; a client without a key checks
-// only the MD5 of "ver.txt".
-CheckedDownload DownloadAnnouncedBuild(const UpdateSettings& settings, const std::wstring& buildUrl,
-                                       const AnnouncedBuild& announced, const CDownloadDeadline& checkDeadline,
-                                       const DownloadProgress& progress) {
+// key takes only a newer build its publisher signed and, when it does not
+// take one, leaves no "Quillmoor.exe.tmp" behind; a client without a key
+// checks only the MD5 of "ver.txt".
+CheckedDownload DownloadAnnouncedBuild(const UpdateSettings& settings, AnnouncedVersion version,
+                                       const std::wstring& buildUrl, const AnnouncedBuild& announced,
+                                       const CDownloadDeadline& checkDeadline, const DownloadProgress& progress) {
     if (settings.updateKeyHex.empty()) {
         if (buildUrl.empty()) return CheckedDownload::kRefused;
         CheckedDownloadOptions options;
@@ -47,7 +71,8 @@ CheckedDownload DownloadAnnouncedBuild(const UpdateSettings& settings, const std
     // The build checked the key; one that does not parse refuses every build.
     const std::optional<UpdateKey> key = ParseUpdateKey(settings.updateKeyHex);
     const CheckedDownload download =
-        key ? DownloadSignedBuild(*key, announced, buildUrl, kDownloadedBuild, checkDeadline, progress)
+        key && version == AnnouncedVersion::kUpdate
+            ? DownloadSignedBuild(*key, announced, buildUrl, kDownloadedBuild, checkDeadline, progress)
             : CheckedDownload::kRefused;
     if (download != CheckedDownload::kWritten) ::DeleteFileW(kDownloadedBuild);
     return download;
@@ -138,7 +163,8 @@ UpdateOutcome CSelfUpdate::CheckAndDownload() {
 
     const AnnouncedBuild announced{GetVersionValue(text, "version"), GetVersionValue(text, "exe"),
                                    GetVersionValue(text, "md5")};
-    if (!IsUpdateAnnounced(WidenAnsi(announced.version), m_settings.localVersion)) return UpdateOutcome::kNoUpdate;
+    const AnnouncedVersion version = JudgeAnnouncedVersion(m_settings, WidenAnsi(announced.version));
+    if (version == AnnouncedVersion::kNoUpdate) return UpdateOutcome::kNoUpdate;
     const std::wstring buildUrl = UpdateFileUrl(m_settings.updateBase, WidenAnsi(announced.exe));
-    return OutcomeOf(DownloadAnnouncedBuild(m_settings, buildUrl, announced, checkDeadline, m_progress));
+    return OutcomeOf(DownloadAnnouncedBuild(m_settings, version, buildUrl, announced, checkDeadline, m_progress));
 }
