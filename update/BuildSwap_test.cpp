@@ -4,39 +4,36 @@
 
 #include <map>
 #include <string>
+#include <utility>
 
 namespace {
 
-// Files by name, with moves to a chosen name failing a number of times.
-class CFakeBuildFiles : public IBuildFiles {
-public:
+// Files by name. A move to a name in failingMovesTo fails that many times,
+// or always for kAlways.
+struct CFakeBuildFiles : IBuildFiles {
     static constexpr int kAlways = -1;
 
     bool Move(const std::wstring& from, const std::wstring& to, bool replaceExisting) override {
-        if (Refuses(to) || !files.contains(from) || (files.contains(to) && !replaceExisting)) return false;
-        std::string bytes = files[from];
-        files.erase(from);
-        files[to] = bytes;
+        int& failing = failingMovesTo[to];
+        if (failing != 0) {
+            failing -= failing > 0;
+            return false;
+        }
+        if (!files.contains(from) || (files.contains(to) && !replaceExisting)) return false;
+        files.erase(to);
+        auto file = files.extract(from);
+        file.key() = to;
+        files.insert(std::move(file));
         return true;
     }
     bool CopyToNew(const std::wstring& from, const std::wstring& to) override {
-        if (!files.contains(from) || files.contains(to)) return false;
-        files[to] = files[from];
-        return true;
+        return files.contains(from) && files.emplace(to, files[from]).second;
     }
     void Pause(uint32_t) override { ++pauses; }
 
     std::map<std::wstring, std::string> files;
-    std::map<std::wstring, int> failingMovesTo;  // name -> moves to it that fail, or kAlways
+    std::map<std::wstring, int> failingMovesTo;
     int pauses = 0;
-
-private:
-    bool Refuses(const std::wstring& to) {
-        const auto failing = failingMovesTo.find(to);
-        if (failing == failingMovesTo.end() || failing->second == 0) return false;
-        if (failing->second > 0) --failing->second;
-        return true;
-    }
 };
 
 // The executable in its own folder, the current directory elsewhere.
