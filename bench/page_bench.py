@@ -5,9 +5,13 @@ for each client build, through a fresh client (cold: every asset a miss) and
 again through the same client (warm: every asset a hit). As the floor of the
 page itself, it is also loaded from nginx without the relay: what the
 browser's own work (fetching from a local server, checking every digest)
-costs on this machine. Prints each load's time as the page measured it
-(navigation start to the last asset checked), the medians and the ratios
-against the direct load of the same run."""
+costs on this machine. With --tls-client the same is done over HTTPS in the
+same rounds: the page straight from a second CDN, nginx with TLS behind its
+own relay, and through the client built against it, whose prefix trusts the
+test CA for the run. Prints each load's time as the page measured it
+(navigation start to the last asset checked), the medians, the ratios
+against the direct load over the same scheme, and how many connections each
+cold load made to the CDN for how many misses."""
 import argparse
 import os
 import shutil
@@ -18,22 +22,34 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
 from e2e import SERVER_PORT, Client, port_open, wait_until  # noqa: E402
 from gamepage import Cdn, FULL_PAGE_ASSETS, load_page, make_page  # noqa: E402
+from tls import TestCertificates, trust_ca  # noqa: E402
 
 NGINX_PORT = 12393
+NGINX_TLS_PORT = 12394
 
 
-def timed_load(url, what):
+def timed_load(url, what, trusted_spki=None):
     """The page's own load time in ms; exits when the page found a fault."""
-    report = load_page(url)
+    report = load_page(url, trusted_spki=trusted_spki)
     if not report.get("ok"):
         print(f"{what}: the page did not load whole: {report}", flush=True)
         sys.exit(1)
     return report["ms"]
 
 
-def client_loads(exe, close_window, workdir, url, label):
+def cold_connections(cdn, load):
+    """Runs load(); returns what it returned, and the connections and
+    requests the CDN saw meanwhile."""
+    before = len(cdn.nginx.requests())
+    result = load()
+    requests = cdn.nginx.requests()[before:]
+    return result, len({connection for connection, _ in requests}), len(requests)
+
+
+def client_loads(exe, close_window, workdir, url, label, cdn):
     """Starts exe in an empty workdir, loads the page through it twice (cold,
-    warm) and ends it. Returns (cold ms, warm ms)."""
+    warm) and ends it. Returns (cold ms, warm ms, (CDN connections, CDN
+    requests) of the cold load)."""
     shutil.rmtree(workdir, ignore_errors=True)
     os.makedirs(workdir)
     client = Client(exe, close_window, workdir)
@@ -41,7 +57,7 @@ def client_loads(exe, close_window, workdir, url, label):
         if not client.wait_until_serving():
             print(f"{label}: the client did not start serving on port {SERVER_PORT}", flush=True)
             sys.exit(1)
-        cold = timed_load(url, f"{label} cold")
+        cold, connections, requests = cold_connections(cdn, lambda: timed_load(url, f"{label} cold"))
         warm = timed_load(url, f"{label} warm")
     finally:
         # Killing the Wine process ends the client at once; a player's exit
@@ -50,7 +66,7 @@ def client_loads(exe, close_window, workdir, url, label):
         client.process.wait()
         client.log.close()
         wait_until(lambda: not port_open(SERVER_PORT), 30)
-    return cold, warm
+    return cold, warm, (connections, requests)
 
 
 def main():
@@ -63,8 +79,13 @@ def main():
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--rtt-ms", type=float, default=30)
     parser.add_argument("--assets", type=int, default=FULL_PAGE_ASSETS)
+    parser.add_argument("--tls-client", help="a client whose CDN base is https://localhost:TLS_PORT")
+    parser.add_argument("--tls-port", type=int, help="the port of that client's CDN base")
+    parser.add_argument("--trust-root", help="the tool that makes the Wine prefix trust the test CA")
     options = parser.parse_args()
     builds = [entry.split("=", 1) for entry in options.build]
+    if options.tls_client and not (options.tls_port and options.trust_root):
+        parser.error("--tls-client needs --tls-port and --trust-root")
 
     site = os.path.join(options.work, "site")
     shutil.rmtree(options.work, ignore_errors=True)
@@ -75,44 +96,69 @@ def main():
     for label, exe in builds:
         print(f"{label}: {exe}", flush=True)
 
-    cdn = Cdn(site, os.path.join(options.work, "cdn"), options.cdn_port, NGINX_PORT, options.rtt_ms / 1000)
-    direct_url = f"http://127.0.0.1:{options.cdn_port}/index.html"
+    # Each scheme: (its CDN, its direct address, the key chromium accepts, the
+    # builds loaded through it); plain HTTP first.
+    cdn = Cdn(site, os.path.join(options.work, "cdn"), options.cdn_port, NGINX_PORT, options.rtt_ms / 1000, log=True)
+    schemes = {"": (cdn, f"http://127.0.0.1:{options.cdn_port}/index.html", None, builds)}
+    certificates = None
+    if options.tls_client:
+        certificates = TestCertificates(os.path.join(options.work, "pki"), "bench")
+        if not trust_ca(options.trust_root, certificates):
+            cdn.stop()
+            print("trust_root could not add the test CA to the prefix's Root store", flush=True)
+            return 1
+        tls_cdn = Cdn(site, os.path.join(options.work, "tls-cdn"), options.tls_port, NGINX_TLS_PORT,
+                      options.rtt_ms / 1000, tls=certificates, log=True)
+        schemes["https "] = (tls_cdn, f"https://localhost:{options.tls_port}/index.html",
+                             certificates.spki_sha256(), [("https", options.tls_client)])
     client_url = f"http://127.0.0.1:{SERVER_PORT}/index.html"
     floor_url = f"http://127.0.0.1:{NGINX_PORT}/index.html"
     times = {"direct": [], "floor": []}
-    for label, _ in builds:
-        times[f"{label} cold"] = []
-        times[f"{label} warm"] = []
+    connections = {}
+    for scheme, (_, _, _, scheme_builds) in schemes.items():
+        times[f"{scheme}direct"] = []
+        for label, _ in scheme_builds:
+            times[f"{label} cold"] = []
+            times[f"{label} warm"] = []
     try:
         for round_number in range(1, options.rounds + 1):
-            times["direct"].append(timed_load(direct_url, "direct"))
-            times["floor"].append(timed_load(floor_url, "floor"))
-            for label, exe in builds:
-                cold, warm = client_loads(exe, options.close_window, os.path.join(options.work, label), client_url,
-                                          label)
-                times[f"{label} cold"].append(cold)
-                times[f"{label} warm"].append(warm)
+            for scheme, (scheme_cdn, direct_url, spki, scheme_builds) in schemes.items():
+                times[f"{scheme}direct"].append(timed_load(direct_url, f"{scheme}direct", spki))
+                if not scheme:
+                    times["floor"].append(timed_load(floor_url, "floor"))
+                for label, exe in scheme_builds:
+                    cold, warm, connections[label] = client_loads(
+                        exe, options.close_window, os.path.join(options.work, label), client_url, label, scheme_cdn)
+                    times[f"{label} cold"].append(cold)
+                    times[f"{label} warm"].append(warm)
             print(f"round {round_number}: " + ", ".join(f"{what} {values[-1]:.0f} ms" for what, values in times.items()),
                   flush=True)
     finally:
-        cdn.stop()
+        for scheme_cdn, *_ in schemes.values():
+            scheme_cdn.stop()
+        if certificates:
+            trust_ca(options.trust_root, certificates, trusted=False)
 
-    direct = statistics.median(times["direct"])
     print()
     print(f"median of {options.rounds} rounds (the page's own time, navigation start to the last asset checked):")
+    direct = statistics.median(times["direct"])
     floor = statistics.median(times["floor"])
-    print(f"  {'direct from the CDN':<28} {direct:8.0f} ms")
     print(f"  {'nginx without the relay':<28} {floor:8.0f} ms  (the page's floor)  floor/direct {floor / direct:5.2f}")
-    for label, exe in builds:
-        cold = statistics.median(times[f"{label} cold"])
-        warm = statistics.median(times[f"{label} warm"])
-        print(f"  {label:<28} cold {cold:6.0f} ms  "
-              f"warm {warm:6.0f} ms  cold/direct {cold / direct:5.2f}  warm/direct {warm / direct:5.2f}")
+    for scheme, (_, _, _, scheme_builds) in schemes.items():
+        direct = statistics.median(times[f"{scheme}direct"])
+        print(f"  {scheme + 'direct from the CDN':<28} {direct:8.0f} ms")
+        for label, _ in scheme_builds:
+            cold = statistics.median(times[f"{label} cold"])
+            warm = statistics.median(times[f"{label} warm"])
+            print(f"  {label:<28} cold {cold:6.0f} ms  warm {warm:6.0f} ms  "
+                  f"cold/{scheme}direct {cold / direct:5.2f}  warm/{scheme}direct {warm / direct:5.2f}")
     labels = [label for label, _ in builds]
     if "old" in labels and "new" in labels:
         ratios = [statistics.median(times[f"new {kind}"]) / statistics.median(times[f"old {kind}"])
                   for kind in ("cold", "warm")]
         print(f"  {'new/old':<28} cold {ratios[0]:6.2f}     warm {ratios[1]:6.2f}")
+    print("CDN connections of the last cold load: " +
+          ", ".join(f"{label} {made} for {asked} requests" for label, (made, asked) in connections.items()))
     return 0
 
 

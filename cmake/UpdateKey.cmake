@@ -56,6 +56,15 @@ endif()
 # A release build updates from and plays on the real hosts, and installs only
 # what the publisher signed: none of the demo settings may remain.
 if(QUILLMOOR_RELEASE)
+  # Over plain HTTP anyone on the network path can change what the client
+  # reads: the signature still guards the build, but not "ver.txt" or the
+  # assets, and a changed script stays in the cache and runs at every start.
+  foreach(setting QUILLMOOR_UPDATE_BASE QUILLMOOR_CDN_BASE)
+    string(TOLOWER "${${setting}}" base)
+    if(base MATCHES "^http://")
+      message(WARNING "QUILLMOOR_RELEASE: ${setting} is plain http:// (${${setting}}); use https://")
+    endif()
+  endforeach()
   set(problems)
   if(QUILLMOOR_UPDATE_KEY_HEX STREQUAL "")
     list(APPEND problems "QUILLMOOR_UPDATE_KEY is empty")

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Configuring with the update key in either form, and the release build's
-refusal of the demo settings: real configures of the native build, each in a
-folder of its own."""
+"""Configuring with the update key in either form, the release build's
+refusal of the demo settings and its warning for plain http:// bases: real
+configures of the native build, each in a folder of its own."""
 import argparse
 import os
 import re
@@ -42,7 +42,7 @@ class UpdateKeyConfigureTest(unittest.TestCase):
                 key = re.search(r'QUILLMOOR_UPDATE_KEY_A "(.*)"', f.read()).group(1)
         return result.returncode, " ".join((result.stdout + result.stderr).split()), key
 
-    def test_a_release_build_refuses_the_demo_defaults_and_a_missing_key(self):
+    def test_a_release_build_refuses_the_demo_defaults_and_a_missing_key_and_warns_of_plain_http(self):
         code, output, _ = self.configure("-DQUILLMOOR_RELEASE=ON")
         self.assertNotEqual(code, 0)
         for problem in ("QUILLMOOR_UPDATE_KEY is the demo key", "QUILLMOOR_UPDATE_BASE is the demo origin",
@@ -57,6 +57,15 @@ class UpdateKeyConfigureTest(unittest.TestCase):
                                            *RELEASE_HOSTS)
         self.assertEqual(code, 0, output)
         self.assertEqual(key, self.key_hex)
+        for setting in ("QUILLMOOR_UPDATE_BASE", "QUILLMOOR_CDN_BASE"):
+            self.assertIn(f"{setting} is plain http://", output)
+
+        # Bases over HTTPS (in any letter case) warn of nothing.
+        https_hosts = [setting.replace("=http://", "=HTTPS://") for setting in RELEASE_HOSTS]
+        code, output, _ = self.configure("-DQUILLMOOR_RELEASE=ON", f"-DQUILLMOOR_UPDATE_KEY={self.key_hex}",
+                                         *https_hosts)
+        self.assertEqual(code, 0, output)
+        self.assertNotIn("plain http://", output)
 
     def test_the_key_as_a_pem_file_or_as_hex_digits_compiles_to_the_same_hex(self):
         pem = os.path.join(self.key_dir, "update-key.pub.pem")

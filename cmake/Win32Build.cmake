@@ -33,13 +33,18 @@ target_link_libraries(quillmoor_windows
 
 # A client executable with its own local version, update base and update key
 # (128 hex digits, or empty for none), and optionally its own cache limit in
-# MiB; the other settings are the build's.
+# MiB (CACHE_LIMIT_MB) and asset CDN base (CDN_BASE); the other settings are
+# the build's.
 function(quillmoor_add_client target version update_base update_key_hex)
+  cmake_parse_arguments(PARSE_ARGV 4 client "" "CACHE_LIMIT_MB;CDN_BASE" "")
   set(QUILLMOOR_LOCAL_VERSION ${version})
   set(QUILLMOOR_UPDATE_BASE ${update_base})
   set(QUILLMOOR_UPDATE_KEY_HEX "${update_key_hex}")
-  if(ARGC GREATER 4)
-    set(QUILLMOOR_CACHE_LIMIT_MB ${ARGV4})
+  if(DEFINED client_CACHE_LIMIT_MB)
+    set(QUILLMOOR_CACHE_LIMIT_MB ${client_CACHE_LIMIT_MB})
+  endif()
+  if(DEFINED client_CDN_BASE)
+    set(QUILLMOOR_CDN_BASE ${client_CDN_BASE})
   endif()
   set(settings ${CMAKE_BINARY_DIR}/clients/${target})
   configure_file(${CMAKE_SOURCE_DIR}/common/BuildConfig.h.in ${settings}/BuildConfig.h @ONLY)
@@ -60,7 +65,16 @@ quillmoor_add_client(Quillmoor_update_test ${QUILLMOOR_LOCAL_VERSION} ${test_upd
 quillmoor_add_client(Quillmoor_next_test 1.0.6 ${test_update_base} ${QUILLMOOR_DEMO_KEY_HEX})
 quillmoor_add_client(Quillmoor_keyless_test ${QUILLMOOR_LOCAL_VERSION} ${test_update_base} "")
 # For the hostile-peer tests: a cache that may hold 1 MiB only.
-quillmoor_add_client(Quillmoor_small_cache_test ${QUILLMOOR_LOCAL_VERSION} ${test_update_base} ${QUILLMOOR_DEMO_KEY_HEX} 1)
+quillmoor_add_client(Quillmoor_small_cache_test ${QUILLMOOR_LOCAL_VERSION} ${test_update_base} ${QUILLMOOR_DEMO_KEY_HEX}
+                     CACHE_LIMIT_MB 1)
+# For the HTTPS tests and bench/page: the update base and the asset CDN base
+# on one loopback port over TLS, where the tests put Debian's nginx. The host
+# is localhost, the name the tests' certificates are made out to: WinINet
+# refuses a certificate made out to an address.
+set(QUILLMOOR_TEST_TLS_PORT 12396)
+set(test_tls_base "https://localhost:${QUILLMOOR_TEST_TLS_PORT}")
+quillmoor_add_client(Quillmoor_https_test ${QUILLMOOR_LOCAL_VERSION} ${test_tls_base}/ruruvir/brightfen/
+                     ${QUILLMOOR_DEMO_KEY_HEX} CDN_BASE ${test_tls_base})
 
 # Helpers the Windows tests share, such as the scripted loopback origin.
 add_library(quillmoor_testsupport STATIC testsupport/TestOrigin.cpp testsupport/TestClient.cpp)
@@ -79,6 +93,13 @@ add_executable(process_counts testsupport/ProcessCounts.cpp)
 target_include_directories(process_counts PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_options(process_counts PRIVATE -municode)
 target_link_libraries(process_counts PRIVATE ntdll quillmoor_warnings)
+
+# A test tool: adds a test CA to the private prefix's machine "Root" store,
+# or removes it again.
+add_executable(trust_root testsupport/TrustRoot.cpp)
+target_include_directories(trust_root PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_options(trust_root PRIVATE -municode)
+target_link_libraries(trust_root PRIVATE crypt32 quillmoor_warnings)
 
 # Whole runs of Quillmoor.exe under Wine with real HTTP clients.
 add_test(NAME quillmoor_e2e
@@ -117,6 +138,16 @@ quillmoor_add_signed_update_test(signed_update_e2e SignedUpdate_e2e_test.py sign
 # The update as the player sees it: the progress window while a slow build
 # downloads, and a second copy started meanwhile.
 quillmoor_add_signed_update_test(update_progress_e2e UpdateProgress_e2e_test.py update-progress-e2e)
+
+# The update and a miss over HTTPS, against Debian's nginx with a certificate
+# from a test CA that the set-up makes and the prefix trusts for the run, and
+# against one from a CA it does not know.
+add_test(NAME https_e2e
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/net/Https_e2e_test.py
+                 --exe $<TARGET_FILE:Quillmoor_https_test> --next $<TARGET_FILE:Quillmoor_next_test>
+                 --key ${QUILLMOOR_DEMO_PRIVATE_KEY} --sign-release ${QUILLMOOR_SIGN_RELEASE}
+                 --close-window $<TARGET_FILE:close_window> --trust-root $<TARGET_FILE:trust_root>
+                 --port ${QUILLMOOR_TEST_TLS_PORT} --work ${CMAKE_BINARY_DIR}/https-e2e)
 
 # The signature checks against a real build signed by openssl, made fresh by
 # the set-up for every run.

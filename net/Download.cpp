@@ -138,15 +138,18 @@ int QueryStatusCode(HINTERNET request) {
     return static_cast<int>(status);
 }
 
-// Writes the bytes to a new or truncated file; a file that could not be
+// Writes the bytes to a new or truncated file, on the disk before it is
+// closed: the build is renamed into place next, and a rename can reach the
+// disk before bytes still in the system's cache do. A file that could not be
 // written whole is removed again.
 bool WriteWholeFile(const wchar_t* path, const void* bytes, DWORD length) {
     CHandle file(::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     DWORD written = 0;
     const BOOL wrote = ::WriteFile(file.get(), bytes, length, &written, nullptr);
+    const BOOL flushed = wrote && ::FlushFileBuffers(file.get());
     const bool closed = ::CloseHandle(file.release()) != FALSE;
-    if (wrote && written == length && closed) return true;
+    if (wrote && written == length && flushed && closed) return true;
     ::DeleteFileW(path);
     return false;
 }

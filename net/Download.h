@@ -91,9 +91,10 @@ enum class CheckedDownload {
 
 // Downloads url whole, checks its MD5 against expectedMd5 (hexadecimal, any
 // letter case) and with the options' check, when given, and only then
-// creates or replaces path with exactly those bytes. On any failure the file
-// is left as it was, or removed again when writing it failed part-way. Fails
-// after kBuildDownloadIdleLimitMs without a byte.
+// creates or replaces path with exactly those bytes, flushed to the disk
+// before the file is closed. On any failure the file is left as it was, or
+// removed again when writing it failed part-way. Fails after
+// kBuildDownloadIdleLimitMs without a byte.
 CheckedDownload DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* expectedMd5,
                                       const CheckedDownloadOptions& options = {});
 

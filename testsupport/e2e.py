@@ -2,6 +2,7 @@
 in a folder of its own, wait for it, and end it as a player would. Every wait
 is bounded; none is an assertion on time."""
 import argparse
+import http.client
 import http.server
 import os
 import re
@@ -119,6 +120,18 @@ def asset_server_answers():
         return False
     head = reply.split(b"\r\n\r\n")[0].split(b"\r\n")
     return head[0].startswith(b"HTTP/1.0 400 ") and SERVER_HEADER in head[1:]
+
+
+def ask_client(target, timeout=WAIT_LIMIT):
+    """One GET of target from the client's asset server on port 12315, on a
+    new connection: (status, body)."""
+    connection = http.client.HTTPConnection("127.0.0.1", SERVER_PORT, timeout=timeout)
+    try:
+        connection.request("GET", target)
+        reply = connection.getresponse()
+        return reply.status, reply.read()
+    finally:
+        connection.close()
 
 
 def running_clients():

@@ -4,9 +4,10 @@
   two scripts and a few images, and a manifest of hundreds of assets of
   mixed sizes (scripts, images, sounds, data) that the page's loader fetches
   all at once, checking the SHA-256 of every one with crypto.subtle.
-- Cdn serves that folder with Debian's nginx behind a relay that adds a
-  round-trip time to every new connection and to the bytes in each
-  direction, without limiting bandwidth.
+- Cdn serves that folder with Debian's nginx (Nginx, over TLS when given
+  test certificates) behind a relay that adds a round-trip time to every
+  new connection and to the bytes in each direction, without limiting
+  bandwidth.
 - load_page() loads the page in Debian's chromium (tools/browser) and
   returns the page's own report."""
 import asyncio
@@ -156,12 +157,14 @@ def make_page(folder, assets=FULL_PAGE_ASSETS, seed=15):
     return files
 
 
-def load_page(url, timeout=120):
+def load_page(url, timeout=120, trusted_spki=None):
     """Loads url in a fresh headless chromium; the page's report (a dict with
     ok, assets, checked, bytes, failed, ms, failedRequests), or a dict with
-    "error"."""
+    "error". trusted_spki: the key of a test server whose certificate
+    chromium accepts (tls.TestCertificates.spki_sha256())."""
+    environment = dict(os.environ, QUILLMOOR_TRUSTED_SPKI=trusted_spki) if trusted_spki else None
     try:
-        result = subprocess.run(["node", LOAD_PAGE, url, str(timeout)], stdin=subprocess.DEVNULL,
+        result = subprocess.run(["node", LOAD_PAGE, url, str(timeout)], stdin=subprocess.DEVNULL, env=environment,
                                 capture_output=True, text=True, timeout=timeout + 30)
     except subprocess.TimeoutExpired:
         return {"error": f"chromium did not finish loading {url}"}
@@ -265,7 +268,8 @@ events {{ worker_connections 1024; }}
 http {{
   include /etc/nginx/mime.types;
   default_type application/octet-stream;
-  access_log off;
+  log_format targets '$pid.$connection $request_uri';
+  access_log {access_log};
   client_body_temp_path {work};
   proxy_temp_path {work};
   fastcgi_temp_path {work};
@@ -273,36 +277,54 @@ http {{
   scgi_temp_path {work};
   sendfile on;
   keepalive_requests 100000;
-  server {{ listen 127.0.0.1:{port}; root {site}; }}
+  server {{ listen 127.0.0.1:{port}{tls}; root {site}; }}
 }}
 """
 
+# Over TLS: the server certificate and key, and sessions kept for resumption
+# as a CDN keeps them.
+NGINX_TLS = """ ssl;
+    ssl_certificate {certificate};
+    ssl_certificate_key {key};
+    ssl_session_cache shared:tls:1m"""
 
-class Cdn:
-    """Debian's nginx serving site on 127.0.0.1:nginx_port, reached through a
-    DelayRelay on 127.0.0.1:port with the given round-trip time (seconds).
-    Stops with stop()."""
 
-    def __init__(self, site, work, port, nginx_port, rtt):
+class Nginx:
+    """Debian's nginx serving site on 127.0.0.1:port, over TLS with the
+    server certificate of tls (a tls.TestCertificates) when given. With log,
+    it notes each request's connection and target for requests(). Stops with
+    stop()."""
+
+    def __init__(self, site, work, port, tls=None, log=False):
         os.makedirs(work, exist_ok=True)
+        self.access_log = os.path.join(work, "access.log")
+        if os.path.exists(self.access_log):
+            os.remove(self.access_log)
         conf = os.path.join(work, "nginx.conf")
         with open(conf, "w") as f:
             # Run as root, nginx would hand its workers to "nobody", who may
             # not read a private folder.
-            f.write(NGINX_CONF.format(user="user root;\n" if os.geteuid() == 0 else "", work=work,
-                                      port=nginx_port, site=os.path.abspath(site)))
+            f.write(NGINX_CONF.format(
+                user="user root;\n" if os.geteuid() == 0 else "", work=work, port=port, site=os.path.abspath(site),
+                access_log=f"{self.access_log} targets" if log else "off",
+                tls=NGINX_TLS.format(certificate=tls.certificate, key=tls.key) if tls else ""))
         self.log = open(os.path.join(work, "nginx.out"), "ab")
         self.nginx = subprocess.Popen(["nginx", "-e", os.path.join(work, "error.log"), "-c", conf,
                                        "-g", "daemon off;"], stdin=subprocess.DEVNULL, stdout=self.log,
                                       stderr=self.log)
-        if not wait_for_port(nginx_port):
-            self.nginx.kill()
-            self.nginx.wait()
+        if not wait_for_port(port):
+            self.stop()
             raise RuntimeError(f"nginx did not start; see {work}/error.log")
-        self.relay = DelayRelay(port, nginx_port, rtt)
+
+    def requests(self):
+        """The (connection, target) of each request answered so far, in
+        order; empty without log."""
+        if not os.path.exists(self.access_log):
+            return []
+        with open(self.access_log) as f:
+            return [tuple(line.split(" ", 1)) for line in f.read().splitlines()]
 
     def stop(self):
-        self.relay.stop()
         self.nginx.send_signal(signal.SIGQUIT)
         try:
             self.nginx.wait(10)
@@ -310,3 +332,17 @@ class Cdn:
             self.nginx.kill()
             self.nginx.wait()
         self.log.close()
+
+
+class Cdn:
+    """Nginx serving site on 127.0.0.1:nginx_port (over TLS and logging as
+    Nginx does), reached through a DelayRelay on 127.0.0.1:port with the
+    given round-trip time (seconds). Stops with stop()."""
+
+    def __init__(self, site, work, port, nginx_port, rtt, tls=None, log=False):
+        self.nginx = Nginx(site, work, nginx_port, tls, log)
+        self.relay = DelayRelay(port, nginx_port, rtt)
+
+    def stop(self):
+        self.relay.stop()
+        self.nginx.stop()

@@ -14,7 +14,7 @@
 // What one self-update needs to know.
 struct UpdateSettings {
     std::wstring updateBase;    // the update directory's address, "ver.txt" and the build lie below it
-    std::wstring localVersion;  // an update is made when the announced version does not begin with it
+    std::wstring localVersion;  // with a key an update must be newer by its numbers; without, not begin with it
     std::string updateKeyHex;   // the publisher's key, 128 hex digits; empty: the MD5 of "ver.txt" alone
     std::wstring modulePath;    // the running executable, moved away as "Quillmoor.exe.old"
     std::wstring exeFileName;   // the name the new build takes in the current directory
@@ -24,7 +24,7 @@ struct UpdateSettings {
 enum class UpdateOutcome {
     kNoUpdate,   // no version file in time, or no other version announced
     kInstalled,  // the new build is in place under the executable's name
-    kRefused,    // the build announced is not one to install: no sound signature, another digest or length
+    kRefused,    // the build announced is not one to install: not newer, no sound signature, another digest or length
     kFailed,     // the download broke off, or the build could not be put in place
 };
 

@@ -2,7 +2,8 @@
 """The signed self-update for real: a test build of the client that carries
 the demo key installs a newer build only when tools/sign-release signed it
 with that key for the announced version and file; every other signature or
-build is refused, leaving the running build as it was. The signed install runs
+build is refused, leaving the running build as it was, and so is an older
+release replayed with its own genuine signature. The signed install runs
 in the same run as the refusals, so no refusal passes merely because
 verification always fails."""
 import hashlib
@@ -106,20 +107,41 @@ class SignedUpdateTest(WorkFolderTestCase):
         }
         for name, (build, signature, downloaded) in cases.items():
             self.serve(build, signature)
-            exe = self.install()
-            with open(os.path.join(self.work, "Quillmoor.exe.tmp"), "wb") as f:
-                f.write(b"an earlier download")
-            client = Client(exe, self.options.close_window, self.work)
-            # The running build goes on to its start window; its exit button
-            # then ends it at once.
-            self.assertTrue(client.wait_until(lambda: press_start_exit(self.options.close_window)), name)
-            self.assertTrue(client.wait_for_end(), name)
-            self.assertEqual(read(exe), self.current, name)
-            self.assertEqual(self.origin.requests, [VERSION_FILE, SIGNATURE] + [NEW_BUILD] * downloaded, name)
-            self.assertFalse(self.left_behind("Quillmoor.exe.old"), name)
-            self.assertFalse(self.left_behind("Quillmoor.exe.tmp"), name)
+            self.assert_refused(name, [VERSION_FILE, SIGNATURE] + [NEW_BUILD] * downloaded)
             self.origin.stop()
             self.origin = None
+
+    def test_a_replayed_older_release_is_refused(self):
+        # An older release, as it still sits on the update host with its own
+        # genuine signature.
+        older = UPDATE_DIR + "builds/Quillmoor_104.exe"
+        text = f"version=1.0.4\r\nmd5={hashlib.md5(self.newer).hexdigest()}\r\nexe=builds/Quillmoor_104.exe\r\n"
+        self.origin = LoopbackOrigin(self.options.port, {
+            VERSION_FILE: text.encode(), older: self.newer,
+            older + ".sig": self.sign(self.newer, version="1.0.4", name="builds/Quillmoor_104.exe")})
+        self.assert_refused("1.0.4 replayed", [VERSION_FILE])
+        # Nor is any release signed under a version that is not dotted
+        # decimal numbers.
+        build = os.path.join(self.signing, "build.exe")
+        refused = subprocess.run([self.options.sign_release, self.options.key, build, "1.0.7-rc1"], capture_output=True)
+        self.assertNotEqual(refused.returncode, 0)
+
+    def assert_refused(self, name, requests):
+        """A fresh copy of the running build, with an earlier download beside
+        it, asks the origin for requests and nothing else, installs nothing
+        and leaves neither ".old" nor ".tmp"."""
+        exe = self.install()
+        with open(os.path.join(self.work, "Quillmoor.exe.tmp"), "wb") as f:
+            f.write(b"an earlier download")
+        client = Client(exe, self.options.close_window, self.work)
+        # The running build goes on to its start window; its exit button
+        # then ends it at once.
+        self.assertTrue(client.wait_until(lambda: press_start_exit(self.options.close_window)), name)
+        self.assertTrue(client.wait_for_end(), name)
+        self.assertEqual(read(exe), self.current, name)
+        self.assertEqual(self.origin.requests, requests, name)
+        self.assertFalse(self.left_behind("Quillmoor.exe.old"), name)
+        self.assertFalse(self.left_behind("Quillmoor.exe.tmp"), name)
 
 
 def main():

@@ -41,6 +41,40 @@ TEST(VersionFile, AnUpdateIsMadeWhenTheRemoteVersionDoesNotBeginWithTheLocalOne)
     EXPECT_FALSE(IsUpdateAnnounced(L"anything", L""));
 }
 
+TEST(VersionFile, SignedVersionsAreOrderedByTheirNumbers) {
+    struct Case { const wchar_t* a; const wchar_t* b; int order; };
+    const Case cases[] = {
+        {L"1.0.6", L"1.0.5", 1},
+        {L"1.0.4", L"1.0.5", -1},
+        {L"1.0.50", L"1.0.5", 1},
+        {L"1.0.10", L"1.0.9", 1},
+        {L"2", L"1.99.99", 1},
+        {L"1.1", L"1.0.99", 1},
+        {L"1.0", L"1.0.0", 0},
+        {L"1.0.5.0.0", L"1.0.5", 0},
+        {L"1.0.5.1", L"1.0.5", 1},
+        {L"01.00.005", L"1.0.5", 0},
+        {L"1.0.4294967296", L"1.0.4294967295", 1},
+        {L"1.0.99999999999999999999999", L"1.0.99999999999999999999998", 1},
+        {L"1.0.100000000000000000000000", L"1.0.99999999999999999999999", 1},
+    };
+    for (const Case& c : cases) {
+        const std::optional<int> forward = CompareVersionNumbers(c.a, c.b);
+        const std::optional<int> backward = CompareVersionNumbers(c.b, c.a);
+        ASSERT_TRUE(forward && backward) << c.a << " " << c.b;
+        EXPECT_EQ((*forward > 0) - (*forward < 0), c.order) << c.a << " " << c.b;
+        EXPECT_EQ((*backward > 0) - (*backward < 0), -c.order) << c.b << " " << c.a;
+    }
+}
+
+TEST(VersionFile, OnlyDottedDecimalNumbersAreSignedVersions) {
+    for (const wchar_t* bad : {L"", L".", L"1.", L".1", L"1..0", L" 1.0.6", L"1.0.6 ", L"1.0.6\t", L"1.0.6-beta",
+                               L"v1.0.6", L"1,0,6", L"+1.0.6", L"-1", L"1.0.\x0666", L"\xff11.0"}) {
+        EXPECT_FALSE(CompareVersionNumbers(bad, L"1.0.5")) << bad;
+        EXPECT_FALSE(CompareVersionNumbers(L"1.0.5", bad)) << bad;
+    }
+}
+
 TEST(VersionFile, UrlsLongerThan255AreRefusedNotCut) {
     const std::wstring base = L"http://updates.example/ruruvir/brightfen/";
     EXPECT_EQ(UpdateFileUrl(base, L"ver.txt"), base + L"ver.txt");

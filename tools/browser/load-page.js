@@ -23,12 +23,19 @@ const kArguments = [
   '--no-proxy-server', '--disable-features=Translate,OptimizationHints,MediaRouter',
 ];
 
+// QUILLMOOR_TRUSTED_SPKI: the base64 SHA-256 of a test server's public key,
+// whose certificate (from a test CA) chromium then accepts.
+function launchArguments() {
+  const spki = process.env.QUILLMOOR_TRUSTED_SPKI;
+  return spki ? [...kArguments, `--ignore-certificate-errors-spki-list=${spki}`] : kArguments;
+}
+
 async function loadPage(url, timeoutMs) {
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'quillmoor-chromium-'));
   let browser = null;
   try {
     browser = await puppeteer.launch({
-      executablePath: kChromium, headless: true, userDataDir: profile, args: kArguments,
+      executablePath: kChromium, headless: true, userDataDir: profile, args: launchArguments(),
       timeout: timeoutMs,
     });
     const page = await browser.newPage();

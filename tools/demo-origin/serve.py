@@ -8,6 +8,10 @@ page host and the asset CDN, so that the whole client runs offline.
   /wd/tov/index.htm                 the start and game page
   anything else                     a file under site/, as the asset CDN would
 
+A client with the demo key installs the build only when --version is newer
+than its own by the numbers (1.0.6 over 1.0.5); an older one announced, as in
+a replay of an old release, goes no further than "ver.txt".
+
 It stops by itself after --lifetime seconds (default: one hour). With --slow
 the build takes about five seconds to arrive, as over a slow line, so the
 client's update progress window can be seen.
@@ -34,11 +38,15 @@ def version_file(version, build):
 
 
 def signature_file(version, build, key):
-    """The signature file of build for version, as tools/sign-release writes it."""
+    """The signature file of build for version, as tools/sign-release writes
+    it; None, and says why, when it refuses to sign that version."""
     with tempfile.TemporaryDirectory() as folder:
         copy = os.path.join(folder, "Quillmoor.exe")
         shutil.copyfile(build, copy)
-        subprocess.run([SIGN_RELEASE, key, copy, version], check=True, stderr=subprocess.DEVNULL)
+        signing = subprocess.run([SIGN_RELEASE, key, copy, version], capture_output=True, text=True)
+        if signing.returncode != 0:
+            print(f"{signing.stderr.strip()}; the build is served without a signature", flush=True)
+            return None
         with open(copy + ".sig", "rb") as f:
             return f.read()
 
