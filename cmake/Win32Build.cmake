@@ -87,6 +87,13 @@ add_test(NAME quillmoor_e2e
                  --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h
                  --work ${CMAKE_BINARY_DIR}/e2e)
 
+# The page areas of the start dialog and the game window, read from outside.
+add_test(NAME browser_host_e2e
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/game/BrowserHost_e2e_test.py
+                 --exe $<TARGET_FILE:Quillmoor> --close-window $<TARGET_FILE:close_window>
+                 --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h
+                 --work ${CMAKE_BINARY_DIR}/browser-host-e2e)
+
 # The game-like page in headless chromium through Quillmoor.exe, cold and
 # warm, against Debian's nginx as the CDN.
 add_test(NAME page_load_e2e

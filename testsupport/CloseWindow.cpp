@@ -25,7 +25,9 @@
 //                                    host and the browser's own window, one a
 //                                    line: name, left, top, width, height
 //                                    (children in their parent's client
-//                                    coordinates), client width and height.
+//                                    coordinates), client width and height;
+//                                    with a game window also the line
+//                                    "full-screen-height" and that metric.
 //                                    Exit code 0 when it found either window.
 //   close_window --reset TITLE       gives the game window its "reset window"
 //                                    command and returns once it is done.
@@ -190,6 +192,7 @@ int PrintRects(const wchar_t* title) {
         const HWND host = ChildOfClass(game, L"AtlAxWin90");
         PrintRect("game-host", host);
         PrintRect("game-browser", host ? ChildOfClass(host, L"Shell Embedding") : nullptr);
+        std::printf("full-screen-height %d\n", ::GetSystemMetrics(SM_CYFULLSCREEN));
     }
     std::fflush(stdout);
     return start || game ? 0 : 1;
