@@ -26,6 +26,12 @@ add_library(quillmoor_portable STATIC ${QUILLMOOR_PORTABLE_SOURCES})
 target_include_directories(quillmoor_portable PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(quillmoor_portable PRIVATE quillmoor_warnings)
 
+# windres reports no dependencies: the resource script is compiled again
+# whenever a picture or the icon it takes in changes.
+file(GLOB QUILLMOOR_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/skin/*.webp
+     ${CMAKE_SOURCE_DIR}/res/icons/*.ico)
+set_source_files_properties(res/Quillmoor.rc PROPERTIES OBJECT_DEPENDS "${QUILLMOOR_RESOURCE_FILES}")
+
 add_library(quillmoor_windows STATIC ${QUILLMOOR_WINDOWS_SOURCES})
 target_link_libraries(quillmoor_windows
   PUBLIC quillmoor_portable quillmoor_webp ole32 oleaut32 uuid comctl32 shell32 user32 gdi32 ws2_32 wininet iphlpapi psapi bcrypt
