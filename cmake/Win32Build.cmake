@@ -100,6 +100,13 @@ add_test(NAME browser_host_e2e
                  --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h
                  --work ${CMAKE_BINARY_DIR}/browser-host-e2e)
 
+# The start window as it shows on the screen: the desktop through its corners.
+add_test(NAME start_window_e2e
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/skin/StartWindow_e2e_test.py
+                 --exe $<TARGET_FILE:Quillmoor> --close-window $<TARGET_FILE:close_window>
+                 --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h
+                 --work ${CMAKE_BINARY_DIR}/start-window-e2e)
+
 # The game-like page in headless chromium through Quillmoor.exe, cold and
 # warm, against Debian's nginx as the CDN.
 add_test(NAME page_load_e2e
