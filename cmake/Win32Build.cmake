@@ -86,34 +86,27 @@ target_include_directories(process_counts PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_options(process_counts PRIVATE -municode)
 target_link_libraries(process_counts PRIVATE ntdll quillmoor_warnings)
 
+# A test script that runs Quillmoor.exe against the loopback CDN: it takes the
+# client, close_window, the generated settings and a work folder of its own.
+function(quillmoor_add_client_e2e_test name script work)
+  add_test(NAME ${name}
+           COMMAND python3 ${CMAKE_SOURCE_DIR}/${script}
+                   --exe $<TARGET_FILE:Quillmoor> --close-window $<TARGET_FILE:close_window>
+                   --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h --work ${CMAKE_BINARY_DIR}/${work})
+endfunction()
+
 # Whole runs of Quillmoor.exe under Wine with real HTTP clients.
-add_test(NAME quillmoor_e2e
-         COMMAND python3 ${CMAKE_SOURCE_DIR}/app/Quillmoor_e2e_test.py
-                 --exe $<TARGET_FILE:Quillmoor> --close-window $<TARGET_FILE:close_window>
-                 --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h
-                 --work ${CMAKE_BINARY_DIR}/e2e)
+quillmoor_add_client_e2e_test(quillmoor_e2e app/Quillmoor_e2e_test.py e2e)
 
 # The page areas of the start dialog and the game window, read from outside.
-add_test(NAME browser_host_e2e
-         COMMAND python3 ${CMAKE_SOURCE_DIR}/game/BrowserHost_e2e_test.py
-                 --exe $<TARGET_FILE:Quillmoor> --close-window $<TARGET_FILE:close_window>
-                 --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h
-                 --work ${CMAKE_BINARY_DIR}/browser-host-e2e)
+quillmoor_add_client_e2e_test(browser_host_e2e game/BrowserHost_e2e_test.py browser-host-e2e)
 
 # The start window as it shows on the screen: the desktop through its corners.
-add_test(NAME start_window_e2e
-         COMMAND python3 ${CMAKE_SOURCE_DIR}/skin/StartWindow_e2e_test.py
-                 --exe $<TARGET_FILE:Quillmoor> --close-window $<TARGET_FILE:close_window>
-                 --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h
-                 --work ${CMAKE_BINARY_DIR}/start-window-e2e)
+quillmoor_add_client_e2e_test(start_window_e2e skin/StartWindow_e2e_test.py start-window-e2e)
 
 # The game-like page in headless chromium through Quillmoor.exe, cold and
 # warm, against Debian's nginx as the CDN.
-add_test(NAME page_load_e2e
-         COMMAND python3 ${CMAKE_SOURCE_DIR}/app/PageLoad_e2e_test.py
-                 --exe $<TARGET_FILE:Quillmoor> --close-window $<TARGET_FILE:close_window>
-                 --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h
-                 --work ${CMAKE_BINARY_DIR}/page-e2e)
+quillmoor_add_client_e2e_test(page_load_e2e app/PageLoad_e2e_test.py page-e2e)
 
 # The self-update, for real: the test client swaps itself for the newer one.
 # A client without a key updates as it always did, on the MD5 alone.

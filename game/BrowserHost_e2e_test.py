@@ -10,28 +10,18 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
 from e2e import (GAME_WINDOW_TITLE, WINE_EXEC, Client, WorkFolderTestCase, client_test_arguments,  # noqa: E402
-                 run_client_tests)
+                 run_client_tests, window_rects)
 
 
 class BrowserHostTest(WorkFolderTestCase):
     def close_window(self, *args):
-        """close_window with args and the title; its exit code and what it
-        printed, through a file."""
-        out = os.path.join(self.work, "close_window.txt")
-        with open(out, "wb") as f:
-            code = subprocess.run([WINE_EXEC, self.options.close_window, *args, GAME_WINDOW_TITLE],
-                                  stdin=subprocess.DEVNULL, stdout=f, stderr=subprocess.DEVNULL).returncode
-        with open(out) as f:
-            return code, f.read()
+        """close_window's exit code for args and the title."""
+        return subprocess.run([WINE_EXEC, self.options.close_window, *args, GAME_WINDOW_TITLE],
+                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode
 
     def rects(self):
-        """name -> (left, top, width, height, client width, client height),
-        or None for a window that is not there."""
-        found = {}
-        for line in self.close_window("--rects")[1].splitlines():
-            name, *values = line.split()
-            found[name] = tuple(int(v) for v in values) if values != ["none"] else None
-        return found
+        return window_rects(self.options.close_window, self.work)
 
     def game_window_is(self, width, height):
         window = self.rects().get("game-window")
@@ -55,15 +45,15 @@ class BrowserHostTest(WorkFolderTestCase):
             self.assertEqual(place[2:4], place[4:])  # a plain static control: no frame, no scroll bar
             self.assertEqual(rects["start-browser"], (0, 0) + place[2:4] * 2)
 
-            self.assertEqual(self.close_window("--go-on")[0], 0)
+            self.assertEqual(self.close_window("--go-on"), 0)
             self.assertTrue(client.wait_until(lambda: self.rects().get("game-host")))
             self.assert_page_area_fills_the_game_window("work area")
-            self.assertEqual(self.close_window("--reset")[0], 0)
+            self.assertEqual(self.close_window("--reset"), 0)
             self.assert_page_area_fills_the_game_window("reset")
-            self.assertEqual(self.close_window("--reset")[0], 0)
+            self.assertEqual(self.close_window("--reset"), 0)
             self.assert_page_area_fills_the_game_window("work area again")
             for width, height in ((1000, 700), (1300, 760)):
-                self.assertEqual(self.close_window("--size", f"{width}x{height}")[0], 0)
+                self.assertEqual(self.close_window("--size", f"{width}x{height}"), 0)
                 self.assertTrue(client.wait_until(lambda: self.game_window_is(width, height)))
                 self.assert_page_area_fills_the_game_window(f"{width}x{height}")
         finally:

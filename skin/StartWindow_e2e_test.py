@@ -7,8 +7,8 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
-from e2e import (GAME_WINDOW_TITLE, WINE_EXEC, Client, WorkFolderTestCase, client_test_arguments,  # noqa: E402
-                 press_start_exit, run_client_tests)
+from e2e import (Client, WorkFolderTestCase, client_test_arguments, press_start_exit, run_client_tests,  # noqa: E402
+                 window_rects)
 
 # The corners of the picture that lie outside the frame's arcs.
 CORNER_WIDTH, CORNER_HEIGHT = 30, 26
@@ -16,19 +16,10 @@ CORNER_WIDTH, CORNER_HEIGHT = 30, 26
 
 class StartWindowTest(WorkFolderTestCase):
     def start_window(self):
-        """The start window's (left, top, width, height) on the screen, read
-        from outside, or None before it has its picture's size."""
-        out = os.path.join(self.work, "rects.txt")
-        with open(out, "wb") as f:
-            subprocess.run([WINE_EXEC, self.options.close_window, "--rects", GAME_WINDOW_TITLE],
-                           stdin=subprocess.DEVNULL, stdout=f, stderr=subprocess.DEVNULL)
-        with open(out) as f:
-            for line in f:
-                name, *values = line.split()
-                if name == "start-window" and values != ["none"]:
-                    rect = tuple(int(v) for v in values[:4])
-                    return rect if rect[2] > 100 else None
-        return None
+        """The start window's (left, top, width, height) on the screen, or
+        None before it has its picture's size."""
+        window = window_rects(self.options.close_window, self.work).get("start-window")
+        return window[:4] if window and window[2] > 100 else None
 
     def screen(self, name):
         path = os.path.join(self.work, name + ".png")
