@@ -101,9 +101,6 @@ quillmoor_add_client_e2e_test(quillmoor_e2e app/Quillmoor_e2e_test.py e2e)
 # The page areas of the start dialog and the game window, read from outside.
 quillmoor_add_client_e2e_test(browser_host_e2e game/BrowserHost_e2e_test.py browser-host-e2e)
 
-# The start window as it shows on the screen: the desktop through its corners.
-quillmoor_add_client_e2e_test(start_window_e2e skin/StartWindow_e2e_test.py start-window-e2e)
-
 # The game-like page in headless chromium through Quillmoor.exe, cold and
 # warm, against Debian's nginx as the CDN.
 quillmoor_add_client_e2e_test(page_load_e2e app/PageLoad_e2e_test.py page-e2e)

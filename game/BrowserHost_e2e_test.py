@@ -10,7 +10,7 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
 from e2e import (GAME_WINDOW_TITLE, WINE_EXEC, Client, WorkFolderTestCase, client_test_arguments,  # noqa: E402
-                 run_client_tests, window_rects)
+                 run_client_tests)
 
 
 class BrowserHostTest(WorkFolderTestCase):
@@ -21,7 +21,18 @@ class BrowserHostTest(WorkFolderTestCase):
                               stderr=subprocess.DEVNULL).returncode
 
     def rects(self):
-        return window_rects(self.options.close_window, self.work)
+        """name -> (left, top, width, height, client width, client height),
+        or None for a window that is not there; through a file."""
+        out = os.path.join(self.work, "rects.txt")
+        with open(out, "wb") as f:
+            subprocess.run([WINE_EXEC, self.options.close_window, "--rects", GAME_WINDOW_TITLE],
+                           stdin=subprocess.DEVNULL, stdout=f, stderr=subprocess.DEVNULL)
+        found = {}
+        with open(out) as f:
+            for line in f:
+                name, *values = line.split()
+                found[name] = tuple(int(v) for v in values) if values != ["none"] else None
+        return found
 
     def game_window_is(self, width, height):
         window = self.rects().get("game-window")

@@ -190,23 +190,6 @@ def progress_position(close_tool):
     return {0: None, 255: -1, 254: -2}.get(code, code - 1)
 
 
-def window_rects(close_tool, folder):
-    """The rectangles of the shown start dialog and game window, read from
-    outside (close_window --rects): name -> (left, top, width, height, client
-    width, client height), or None for a window that is not there. Its output
-    goes through a file in folder."""
-    out = os.path.join(folder, "window-rects.txt")
-    with open(out, "wb") as f:
-        subprocess.run([WINE_EXEC, close_tool, "--rects", GAME_WINDOW_TITLE], stdin=subprocess.DEVNULL, stdout=f,
-                       stderr=subprocess.DEVNULL)
-    found = {}
-    with open(out) as f:
-        for line in f:
-            name, *values = line.split()
-            found[name] = tuple(int(v) for v in values) if values != ["none"] else None
-    return found
-
-
 def stacked_depths(title):
     """The colour depths of the viewable X windows titled title, the top-most
     first (xwininfo lists a window's children from the top down). Under Wine

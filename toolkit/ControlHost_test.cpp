@@ -48,34 +48,6 @@ TEST_F(ControlHostTest, AnAddressCreatesAVisibleBrowserInPlace) {
     EXPECT_EQ(CreateControlInHost(m_host, L"http://127.0.0.1:9/"), E_UNEXPECTED);
 }
 
-TEST_F(ControlHostTest, TheBrowsersWidthAndHeightMoveTheHostAndItsWindowFillsTheClientArea) {
-    ::MoveWindow(m_host, 5, 7, 300, 200, TRUE);
-    ASSERT_EQ(CreateControlInHost(m_host, L"about:blank"), S_OK);
-    IWebBrowser2* browser = nullptr;
-    ASSERT_EQ(QueryHostedControl(m_host, IID_IWebBrowser2, reinterpret_cast<void**>(&browser)), S_OK);
-    const HWND shown = ::FindWindowExW(m_host, nullptr, L"Shell Embedding", nullptr);
-    ASSERT_NE(shown, nullptr);
-    // Larger, then smaller; the host's scroll bar stays its own.
-    for (const SIZE size : {SIZE{350, 260}, SIZE{240, 150}}) {
-        browser->put_Width(size.cx);
-        browser->put_Height(size.cy);
-        RECT placed{};
-        ::GetWindowRect(m_host, &placed);
-        ::MapWindowPoints(nullptr, m_frame, reinterpret_cast<POINT*>(&placed), 2);
-        EXPECT_EQ(placed.left, 5);
-        EXPECT_EQ(placed.top, 7);
-        EXPECT_EQ(placed.right - placed.left, size.cx);
-        EXPECT_EQ(placed.bottom - placed.top, size.cy);
-        RECT client{}, inner{};
-        ::GetClientRect(m_host, &client);
-        EXPECT_LT(client.right, size.cx);  // the scroll bar
-        ::GetWindowRect(shown, &inner);
-        ::MapWindowPoints(nullptr, m_host, reinterpret_cast<POINT*>(&inner), 2);
-        EXPECT_TRUE(::EqualRect(&inner, &client)) << inner.right << "x" << inner.bottom;
-    }
-    browser->Release();
-}
-
 TEST_F(ControlHostTest, TheHostReleasesEverythingWhenItGoes) {
     ASSERT_EQ(CreateControlInHost(m_host, L"about:blank"), S_OK);
     IUnknown* control = nullptr;
