@@ -22,6 +22,7 @@ set(QUILLMOOR_PORTABLE_SOURCES
   skin/SkinPlacement.cpp
   toolkit/Centring.cpp
   toolkit/CreationText.cpp
+  toolkit/HostPlacement.cpp
   update/BuildSwap.cpp
   update/HexBytes.cpp
   update/SignatureFile.cpp
@@ -38,7 +39,7 @@ set(QUILLMOOR_PORTABLE_TESTS
   "net_tests:net/Md5_test.cpp,net/AgentText_test.cpp"
   "server_tests:server/AssetPath_test.cpp,server/CachePolicy_test.cpp,server/HttpRequest_test.cpp,server/HttpReply_test.cpp,server/RecentAssets_test.cpp,server/RequestFramer_test.cpp"
   "skin_tests:skin/PixelConversion_test.cpp,skin/ButtonPicture_test.cpp,skin/SkinPlacement_test.cpp"
-  "toolkit_portable_tests:toolkit/Centring_test.cpp,toolkit/CreationText_test.cpp"
+  "toolkit_portable_tests:toolkit/Centring_test.cpp,toolkit/CreationText_test.cpp,toolkit/HostPlacement_test.cpp"
   "update_tests:update/VersionFile_test.cpp,update/BuildSwap_test.cpp,update/SignatureFile_test.cpp,update/UpdateKey_test.cpp"
 )
 

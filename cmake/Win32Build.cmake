@@ -26,6 +26,12 @@ add_library(quillmoor_portable STATIC ${QUILLMOOR_PORTABLE_SOURCES})
 target_include_directories(quillmoor_portable PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(quillmoor_portable PRIVATE quillmoor_warnings)
 
+# windres reports no dependencies: the resource script is compiled again
+# whenever a picture or the icon it takes in changes.
+file(GLOB QUILLMOOR_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/skin/*.webp
+     ${CMAKE_SOURCE_DIR}/res/icons/*.ico)
+set_source_files_properties(res/Quillmoor.rc PROPERTIES OBJECT_DEPENDS "${QUILLMOOR_RESOURCE_FILES}")
+
 add_library(quillmoor_windows STATIC ${QUILLMOOR_WINDOWS_SOURCES})
 target_link_libraries(quillmoor_windows
   PUBLIC quillmoor_portable quillmoor_webp ole32 oleaut32 uuid comctl32 shell32 user32 gdi32 ws2_32 wininet iphlpapi psapi bcrypt
@@ -101,20 +107,24 @@ target_include_directories(trust_root PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_options(trust_root PRIVATE -municode)
 target_link_libraries(trust_root PRIVATE crypt32 quillmoor_warnings)
 
+# A test script that runs Quillmoor.exe against the loopback CDN: it takes the
+# client, close_window, the generated settings and a work folder of its own.
+function(quillmoor_add_client_e2e_test name script work)
+  add_test(NAME ${name}
+           COMMAND python3 ${CMAKE_SOURCE_DIR}/${script}
+                   --exe $<TARGET_FILE:Quillmoor> --close-window $<TARGET_FILE:close_window>
+                   --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h --work ${CMAKE_BINARY_DIR}/${work})
+endfunction()
+
 # Whole runs of Quillmoor.exe under Wine with real HTTP clients.
-add_test(NAME quillmoor_e2e
-         COMMAND python3 ${CMAKE_SOURCE_DIR}/app/Quillmoor_e2e_test.py
-                 --exe $<TARGET_FILE:Quillmoor> --close-window $<TARGET_FILE:close_window>
-                 --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h
-                 --work ${CMAKE_BINARY_DIR}/e2e)
+quillmoor_add_client_e2e_test(quillmoor_e2e app/Quillmoor_e2e_test.py e2e)
+
+# The page areas of the start dialog and the game window, read from outside.
+quillmoor_add_client_e2e_test(browser_host_e2e game/BrowserHost_e2e_test.py browser-host-e2e)
 
 # The game-like page in headless chromium through Quillmoor.exe, cold and
 # warm, against Debian's nginx as the CDN.
-add_test(NAME page_load_e2e
-         COMMAND python3 ${CMAKE_SOURCE_DIR}/app/PageLoad_e2e_test.py
-                 --exe $<TARGET_FILE:Quillmoor> --close-window $<TARGET_FILE:close_window>
-                 --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h
-                 --work ${CMAKE_BINARY_DIR}/page-e2e)
+quillmoor_add_client_e2e_test(page_load_e2e app/PageLoad_e2e_test.py page-e2e)
 
 # The self-update, for real: the test client swaps itself for the newer one.
 # A client without a key updates as it always did, on the MD5 alone.

@@ -195,6 +195,7 @@ void CGameDlg::LayOut(UINT sizeType, int32_t width, int32_t height) {
     if (sizeType != kSizeMinimized) {
         m_nPreviousWidth = width;
         m_nPreviousHeight = limitedHeight;
+        // The browser asks its host to take the new size, and the host does.
         if (IWebBrowser2* browser = m_browser.get()) {
             browser->put_Width(width - 6);
             browser->put_Height(limitedHeight - 32);

@@ -95,5 +95,10 @@ void CSkinBitmap::StretchTo(HDC target, int32_t width, int32_t height) const {
     if (!m_hBitmap) return;
     const CMemoryDC memory(target);
     const CSelectObject picture(memory.get(), m_hBitmap.get());
+    // A picture shrunk in the default stretch mode has its dropped rows and
+    // columns ANDed into their neighbours: dark lines through the emblem's
+    // lettering and specks in a gradient. Dropping them leaves neither.
+    const int previousMode = ::SetStretchBltMode(target, COLORONCOLOR);
     ::StretchBlt(target, 0, 0, width, height, memory.get(), 0, 0, m_nWidth, m_nHeight, SRCCOPY);
+    ::SetStretchBltMode(target, previousMode);
 }

@@ -25,7 +25,8 @@ public:
     // Deletes the bitmap; the object is empty again.
     void Release();
     // Copies the picture onto target's rectangle (0, 0, width, height),
-    // stretched, not blended (SRCCOPY). An empty picture draws nothing.
+    // stretched, not blended (SRCCOPY); shrinking drops whole rows and
+    // columns. An empty picture draws nothing.
     void StretchTo(HDC target, int32_t width, int32_t height) const;
 
     HBITMAP GetHandle() const { return m_hBitmap.get(); }

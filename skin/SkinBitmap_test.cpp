@@ -70,6 +70,27 @@ TEST(SkinBitmap, EveryPictureHasItsSizeAndAlphaWhereTheWindowNeedsIt) {
     EXPECT_EQ(decoded, 45);
 }
 
+TEST(SkinBitmap, TheStartPictureIsClearOutsideItsRoundedFrame) {
+    CSkinBitmap bitmap;
+    bitmap.LoadFromResource(271);
+    const int32_t width = bitmap.GetWidth(), height = bitmap.GetHeight();
+    ASSERT_EQ(width, 1164);
+    const std::vector<uint8_t> pixels = PixelsOf(bitmap.GetHandle(), width, height);
+    const auto alpha = [&](int32_t x, int32_t y) { return pixels[(static_cast<size_t>(y) * width + x) * 4 + 3]; };
+    // The frame runs from (24, 20) to (1140, 686) with corners of radius 34:
+    // 30 x 26 pixels at each corner of the picture lie outside its arcs, and
+    // the desktop shows through all of them.
+    int seen = 0;
+    for (int32_t y = 0; y < 26; ++y) {
+        for (int32_t x = 0; x < 30; ++x) {
+            const int32_t right = width - 1 - x, bottom = height - 1 - y;
+            seen += alpha(x, y) + alpha(right, y) + alpha(x, bottom) + alpha(right, bottom);
+        }
+    }
+    EXPECT_EQ(seen, 0);
+    EXPECT_GT(alpha(width / 2, height / 2), 128);  // the panel inside is there
+}
+
 TEST(SkinBitmap, PixelsMatchDebiansDwebpAfterPremultiplication) {
     for (const int id : {271, 272, 295}) {
         int32_t width = 0, height = 0;

@@ -128,12 +128,8 @@ void CUpdateProgressDlg::PaintBackground(HDC dc) const {
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
     ::FillRect(dc, &client, m_brBackground.get());
-    // The strip keeps its own height and shrinks to the window's width. The
-    // default stretch mode ANDs the dropped columns together, which leaves
-    // dark specks in the gradient.
-    const int previousStretchMode = ::SetStretchBltMode(dc, COLORONCOLOR);
+    // The strip keeps its own height and shrinks to the window's width.
     m_picTitleBar.StretchTo(dc, client.right - client.left, m_picTitleBar.GetHeight());
-    ::SetStretchBltMode(dc, previousStretchMode);
     {
         const CBrush frame(::CreateSolidBrush(kFrameColour));
         ::FrameRect(dc, &client, frame.get());

@@ -20,6 +20,20 @@
 //                                    position (PBM_GETPOS); 255 when its text
 //                                    is not "正在更新…" and that percentage,
 //                                    254 when it does not answer.
+//   close_window --rects TITLE       prints the shown start dialog's and game
+//                                    window's rectangles, each with its browser
+//                                    host and the browser's own window, one a
+//                                    line: name, left, top, width, height
+//                                    (children in their parent's client
+//                                    coordinates), client width and height;
+//                                    with a game window also the line
+//                                    "full-screen-height" and that metric.
+//                                    Exit code 0 when it found either window.
+//   close_window --reset TITLE       gives the game window its "reset window"
+//                                    command and returns once it is done.
+//   close_window --size WxH TITLE    sizes the game window from outside, as a
+//                                    drag of its corner would, and returns
+//                                    once it has laid itself out.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -30,6 +44,7 @@ namespace {
 
 constexpr WORD kExitCommand = 32785;   // the main menu's "退出"
 constexpr WORD kClearCacheCommand = 32783;  // the main menu's "清理缓存"
+constexpr WORD kResetCommand = 32784;  // the main menu's "重置窗口"
 constexpr int kStartBrowser = 1001;    // only the start dialog holds it
 constexpr int kStartGoOn = 1006;
 constexpr int kStartExit = 1008;
@@ -135,12 +150,77 @@ int ProgressCode(const wchar_t* title) {
     return 255;
 }
 
+// The first child of parent whose class is className, or null.
+HWND ChildOfClass(HWND parent, const wchar_t* className) {
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t name[64] = {};
+        ::GetClassNameW(child, name, 64);
+        if (std::wcscmp(name, className) == 0) return child;
+    }
+    return nullptr;
+}
+
+void PrintRect(const char* name, HWND window) {
+    if (!window) {
+        std::printf("%s none\n", name);
+        return;
+    }
+    RECT rc{}, client{};
+    ::GetWindowRect(window, &rc);
+    ::GetClientRect(window, &client);
+    if (::GetWindowLongW(window, GWL_STYLE) & WS_CHILD) {
+        ::MapWindowPoints(nullptr, ::GetParent(window), reinterpret_cast<POINT*>(&rc), 2);
+    }
+    std::printf("%s %ld %ld %ld %ld %ld %ld\n", name, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                client.right, client.bottom);
+}
+
+// The start window (the start dialog's owner), the dialog, its browser's
+// place and the browser; the game window, its host and the browser.
+int PrintRects(const wchar_t* title) {
+    const HWND start = Find(title, kStartBrowser).found;
+    if (start) {
+        PrintRect("start-window", ::GetWindow(start, GW_OWNER));
+        PrintRect("start-dialog", start);
+        const HWND place = ::GetDlgItem(start, kStartBrowser);
+        PrintRect("start-host", place);
+        PrintRect("start-browser", ChildOfClass(place, L"Shell Embedding"));
+    }
+    const HWND game = Find(title, kGameEmblem).found;
+    if (game) {
+        PrintRect("game-window", game);
+        const HWND host = ChildOfClass(game, L"AtlAxWin90");
+        PrintRect("game-host", host);
+        PrintRect("game-browser", host ? ChildOfClass(host, L"Shell Embedding") : nullptr);
+        std::printf("full-screen-height %d\n", ::GetSystemMetrics(SM_CYFULLSCREEN));
+    }
+    std::fflush(stdout);
+    return start || game ? 0 : 1;
+}
+
+// Sizes the game window as the system's sizing loop does; the window's own
+// thread lays it out before SetWindowPos returns.
+int SizeGameWindow(const wchar_t* size, const wchar_t* title) {
+    int width = 0, height = 0;
+    if (std::swscanf(size, L"%dx%d", &width, &height) != 2 || width <= 0 || height <= 0) return 2;
+    const HWND game = Find(title, kGameEmblem).found;
+    if (!game) return 1;
+    return ::SetWindowPos(game, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE) ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 4 && std::wcscmp(argv[1], L"--size") == 0) return SizeGameWindow(argv[2], argv[3]);
     if (argc < 2 || argc > 3) return 2;
     const wchar_t* title = argv[argc - 1];
     const wchar_t* mode = argc == 3 ? argv[1] : L"";
+    if (std::wcscmp(mode, L"--rects") == 0) return PrintRects(title);
+    if (std::wcscmp(mode, L"--reset") == 0) {
+        const HWND game = Find(title, kGameEmblem).found;
+        DWORD_PTR answer = 0;
+        return game && Ask(game, WM_COMMAND, kResetCommand, 0, &answer) ? 0 : 1;
+    }
     if (std::wcscmp(mode, L"--count") == 0) return Find(title, kStartBrowser).count + Find(title, kGameEmblem).count;
     if (std::wcscmp(mode, L"--progress") == 0) return ProgressCode(title);
     if (std::wcscmp(mode, L"--exit-start") == 0) {

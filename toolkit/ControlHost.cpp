@@ -8,6 +8,7 @@
 
 #include "toolkit/ComOwners.h"
 #include "toolkit/CreationText.h"
+#include "toolkit/HostPlacement.h"
 #include "toolkit/MessageLoop.h"  // WM_FORWARDMSG
 
 namespace {
@@ -37,11 +38,11 @@ public:
     bool ForwardMessage(MSG* message) {
         return message && m_active && m_active->TranslateAccelerator(message) == S_OK;
     }
+    // The control fills the host's client area.
     void Resize() {
         CComPtr<IOleInPlaceObject> inPlace;
         if (FAILED(QueryControl(IID_IOleInPlaceObject, inPlace))) return;
-        RECT client{};
-        ::GetClientRect(m_hWnd, &client);
+        const RECT client = GiveClientRect();
         inPlace->SetObjectRects(&client, &client);
     }
     // Lets the control go: in-place deactivation, close, no client site.
@@ -113,7 +114,7 @@ public:
         *frame = static_cast<IOleInPlaceFrame*>(this);
         AddRef();
         *document = nullptr;
-        ::GetClientRect(m_hWnd, position);
+        *position = GiveClientRect();
         *clip = *position;
         info->fMDIApp = FALSE;
         info->hwndFrame = ::GetAncestor(m_hWnd, GA_ROOT);
@@ -126,7 +127,12 @@ public:
     STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
     STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
     STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
-    STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
+    // The host moves itself; its WM_SIZE then gives the control its rectangles.
+    STDMETHODIMP OnPosRectChange(LPCRECT asked) override {
+        if (!asked) return E_POINTER;
+        MoveForRequest(*asked);
+        return S_OK;
+    }
 
     // IOleInPlaceUIWindow and IOleInPlaceFrame
     STDMETHODIMP GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
@@ -147,11 +153,14 @@ public:
 private:
     ~CControlSite() = default;
     HRESULT Activate();
+    RECT GiveClientRect();
+    void MoveForRequest(const RECT& asked);
     HRESULT WriteInlineHtml(const wchar_t* html);
 
     HWND m_hWnd;
     WNDPROC m_previous;
     ULONG m_refs = 1;
+    RECT m_rcGiven{};  // the position rectangle the control has from us
     CComPtr<IOleObject> m_control;
     CComPtr<IOleInPlaceActiveObject> m_active;
 };
@@ -168,11 +177,40 @@ HRESULT CControlSite::Activate() {
         if (SUCCEEDED(QueryControl(IID_IPersistStreamInit, persist))) persist->InitNew();
     }
     if (!siteFirst) m_control->SetClientSite(this);
-    RECT client{};
-    ::GetClientRect(m_hWnd, &client);
+    const RECT client = GiveClientRect();
     const HRESULT activated = m_control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, this, 0, m_hWnd, &client);
     if (!m_active) QueryControl(IID_IOleInPlaceActiveObject, m_active);
     return activated;
+}
+
+// The host's client area, remembered as what the control was last given:
+// a control that asks to move builds its request from it.
+RECT CControlSite::GiveClientRect() {
+    ::GetClientRect(m_hWnd, &m_rcGiven);
+    return m_rcGiven;
+}
+
+HostRect Edges(const RECT& rc) { return {rc.left, rc.top, rc.right, rc.bottom}; }
+
+// A web browser asks for its new width and height one at a time, each in the
+// rectangle it was last given with one edge changed. Moving the window to
+// the whole request would take the host's scroll bar off the other
+// dimension: after the width, the height's request carries the client
+// width, 17 pixels short of the width just asked for.
+void CControlSite::MoveForRequest(const RECT& asked) {
+    // A child moves in its parent's client coordinates, any other window on
+    // the screen.
+    const bool child = (::GetWindowLongW(m_hWnd, GWL_STYLE) & WS_CHILD) != 0;
+    const HWND parent = child ? ::GetParent(m_hWnd) : nullptr;
+    RECT window{};
+    ::GetWindowRect(m_hWnd, &window);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&window), 2);
+    POINT origin{0, 0};
+    ::MapWindowPoints(m_hWnd, parent, &origin, 1);
+    const HostRect now = Edges(window);
+    const HostRect placed = HostRectForRequest(Edges(asked), Edges(m_rcGiven), now, origin.x, origin.y);
+    if (placed == now) return;
+    ::MoveWindow(m_hWnd, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top, TRUE);
 }
 
 HRESULT CControlSite::WriteInlineHtml(const wchar_t* html) {

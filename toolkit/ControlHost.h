@@ -1,6 +1,9 @@
 // The ActiveX control host: window class "AtlAxWin90", and the creation of
 // a control inside a host window from a creation text. A host window owns its
-// control and releases it, and everything it handed out, when it goes.
+// control and releases it, and everything it handed out, when it goes. The
+// control fills the host's client area; when it asks for another rectangle
+// (a web browser's put_Width and put_Height), the host moves itself to it
+// (HostPlacement.h) and the control follows.
 #pragma once
 
 #include <windows.h>
