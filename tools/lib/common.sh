@@ -112,20 +112,48 @@ start_wine() {
   if ! prefix_is_set_up "$windows"; then
     set_up_prefix "$windows"
     # Explorer and the services read these settings when they start.
-    wineserver -k </dev/null >/dev/null 2>&1
-    wineserver -w </dev/null >/dev/null 2>&1
+    stop_wine
     boot_wine
   fi
-  keep_desktop
 }
 
-# The first program of a session boots it (and makes the prefix when it is
-# new): services, explorer and the devices, once. Booting again on top of
-# that, with "wineboot -i", starts a second service manager that fights the
-# first for the service database for the rest of the session.
+# The desktop keeper is the session's first program, so the boot it sets
+# off (services, the devices, and the prefix itself when it is new) inherits
+# its descriptors, not a caller's pipe; the second program returns once the
+# boot is done. The desktop, explorer.exe, is started here too, by us: a
+# console boot starts none, and the first window a test opens would start it
+# as that test's own child, holding ctest's output pipe open for the rest of
+# the session. Booting again on top of all that, with "wineboot -i", would
+# start a second service manager that fights the first for the service
+# database until the session ends.
 boot_wine() {
   wineserver -p </dev/null >/dev/null 2>&1
+  keep_desktop
   wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+  wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
+  local tries
+  for tries in $(seq 200); do
+    wine_program_runs 'explorer.exe' && return 0
+    sleep 0.05
+  done
+  log "Wine's desktop did not start"
+}
+
+# True when a program of this prefix whose command line holds text runs.
+wine_program_runs() {
+  local process
+  for process in /proc/[0-9]*; do
+    grep -qzxF "WINEPREFIX=$WINEPREFIX" "$process/environ" 2>/dev/null || continue
+    grep -qaiF "\\$1" "$process/cmdline" 2>/dev/null && return 0
+  done
+  return 1
+}
+
+# Ends the session's programs and its wineserver, and waits for them.
+stop_wine() {
+  wineserver -k </dev/null >/dev/null 2>&1
+  wineserver -w </dev/null >/dev/null 2>&1
+  release_desktop_keeper
 }
 
 # Each setting of ours is made once per prefix and leaves a marker file.
@@ -168,16 +196,28 @@ keep_desktop() {
   local fifo
   fifo=$(new_fifo) || return 1
   wine cmd.exe /c pause <"$fifo" >/dev/null 2>&1 &
+  local keeper=$!
   exec {desktop_keeper}>"$fifo"
   rm -f "$fifo"
+  # Running once its shell has become Wine's loader (the fifo held it until
+  # the line above opened it).
+  local tries
+  for tries in $(seq 100); do
+    [ "$(readlink "/proc/$keeper/exe" 2>/dev/null)" != "$(readlink /proc/$$/exe)" ] && break
+    sleep 0.05
+  done
 }
 
-stop_session() {
-  wineserver -k >/dev/null 2>&1 || true
+release_desktop_keeper() {
   if [ -n "$desktop_keeper" ]; then
     exec {desktop_keeper}>&-
     desktop_keeper=""
   fi
+}
+
+stop_session() {
+  wineserver -k >/dev/null 2>&1 || true
+  release_desktop_keeper
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
