@@ -13,10 +13,13 @@ set(QUILLMOOR_PORTABLE_SOURCES
   net/Md5.cpp
   server/AssetPath.cpp
   server/CachePolicy.cpp
+  server/ConnectionState.cpp
   server/ContentTypes.cpp
+  server/FetchWorkers.cpp
   server/HttpReply.cpp
   server/HttpRequest.cpp
   server/RecentAssets.cpp
+  server/ReplyPieces.cpp
   server/RequestFramer.cpp
   skin/PixelConversion.cpp
   skin/SkinPlacement.cpp
@@ -65,8 +68,12 @@ set(QUILLMOOR_WINDOWS_SOURCES
   net/Download.cpp
   net/FetchSession.cpp
   server/AssetCache.cpp
+  server/AssetFill.cpp
+  server/AssetReply.cpp
   server/GenericServer.cpp
   server/HTTPServer.cpp
+  server/ServerConnection.cpp
+  server/ServerWorkers.cpp
   skin/KeyboardHook.cpp
   skin/LayeredSkin.cpp
   skin/MainDlg.cpp
