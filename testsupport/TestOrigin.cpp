@@ -227,6 +227,7 @@ void CStallingHost::Serve() {
             if (m_stopping) return;
             continue;
         }
+        ++m_connections;
         std::lock_guard<std::mutex> guard(m_lock);
         m_clients.push_back(client);
         if (m_mode != Mode::kSilent) m_crawlers.emplace_back([this, client] { Crawl(client); });

@@ -105,6 +105,7 @@ public:
 
     // "http://127.0.0.1:<port>" followed by target.
     std::string Url(std::string_view target = "") const;
+    size_t ConnectionCount() const { return m_connections; }
 
 private:
     void Serve();
@@ -116,6 +117,7 @@ private:
     SOCKET m_listener = INVALID_SOCKET;
     uint16_t m_port = 0;
     std::atomic<bool> m_stopping{false};
+    std::atomic<size_t> m_connections{0};
     std::mutex m_lock;
     std::vector<SOCKET> m_clients;
     std::vector<std::thread> m_crawlers;
