@@ -3,26 +3,32 @@
 faults: a flood of idle and trickling connections, a peer that sends a byte a
 second, a head with no line end, request bodies, a port taken at the start, a
 cache filled past its limit, clear-cache while a file is served, update and
-asset hosts that accept and never answer; and the end of the process measured
-from outside. Every peer is on loopback; every wait and count is bounded, and
+asset hosts that accept and never answer, readers of large assets that read
+nothing or reset, misses whose connections reset, CDN redirects within its
+host and to another; and the end of the process measured from outside. Every peer is on loopback; every wait and count is bounded, and
 a bound on time only guards against a hang. The figures are printed."""
 import hashlib
 import http.client
+import http.server
 import os
 import re
 import resource
 import socket
+import struct
 import subprocess
 import sys
 import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
-from e2e import (SERVER_PORT, WAIT_LIMIT, WINE_EXEC, Client, LoopbackOrigin, WorkFolderTestCase,  # noqa: E402
+from e2e import (SERVER_PORT, WAIT_LIMIT, WINE_EXEC, Client, LoopbackOrigin, Paced, WorkFolderTestCase,  # noqa: E402
                  client_test_arguments, count_game_windows, port_open, run_client_tests, wait_until)
 
 FLOOD_CONNECTIONS = 2000
 MEMORY_LIMIT_KIB = 300 * 1024
+LARGE_ASSET = 32 << 20
+IDLE_HIT_READERS = 48
+IDLE_MISS_READERS = 24
 ORDINARY_REPLY_LIMIT = 10  # seconds; the goal is under one
 EXIT_LIMIT = 3.5           # seconds from OK to the process's end and the port free; it used to take 4 to 6
 
@@ -96,6 +102,93 @@ class UniqueAssets:
             return None
         seed = hashlib.sha256(target.encode()).digest()
         return (seed * (self.size // len(seed) + 1))[:self.size]
+
+
+class LargeAssets(UniqueAssets):
+    """32 MiB for /hit.bin and for every /u.bin target, each its own bytes."""
+
+    def __init__(self):
+        super().__init__(LARGE_ASSET)
+
+    def get(self, target):
+        if target == "/asset.js":
+            return b"var asset = 1;"
+        return super().get("/u.bin" + target if target == "/hit.bin" else target)
+
+
+def expected_digest(target):
+    return hashlib.sha256(LargeAssets().get(target)).hexdigest()
+
+
+def idle_reader(target):
+    """A connection that asks for target and then reads nothing."""
+    peer = socket.socket()
+    peer.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 65536)
+    peer.settimeout(WAIT_LIMIT)
+    peer.connect(("127.0.0.1", SERVER_PORT))
+    peer.sendall(f"GET {target} HTTP/1.0\r\n\r\n".encode())
+    return peer
+
+
+def read_reply_digest(peer):
+    """Reads one reply to the end: its status line, its body's length and
+    SHA-256, without holding the body."""
+    data = b""
+    while b"\r\n\r\n" not in data:
+        piece = peer.recv(65536)
+        if not piece:
+            return None, 0, None
+        data += piece
+    head, _, body = data.partition(b"\r\n\r\n")
+    length = int(re.search(rb"\r\nContent-Length: (\d+)", head).group(1))
+    digest = hashlib.sha256(body)
+    received = len(body)
+    while received < length:
+        piece = peer.recv(1 << 20)
+        if not piece:
+            break
+        digest.update(piece)
+        received += len(piece)
+    return head.split(b"\r\n")[0].decode(), received, digest.hexdigest()
+
+
+def reset(peer):
+    peer.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+    peer.close()
+
+
+class RedirectingCdn:
+    """The CDN on its port: /within.js redirects to another path of the same
+    host, /elsewhere.js to the same path on another port."""
+
+    def __init__(self, port, other_port, bodies):
+        self.requests = []
+        cdn = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                cdn.requests.append(self.path)
+                location = {"/within.js": f"http://127.0.0.1:{port}/moved/within.js",
+                            "/elsewhere.js": f"http://127.0.0.1:{other_port}/elsewhere.js"}.get(self.path)
+                body = b"" if location else bodies.get(self.path, b"missing")
+                self.send_response(302 if location else 200 if self.path in bodies else 404)
+                if location:
+                    self.send_header("Location", location)
+                self.send_header("Content-Length", str(len(body)))
+                self.send_header("Connection", "close")
+                self.end_headers()
+                self.wfile.write(body)
+
+            def log_message(self, *args):
+                pass
+
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+        self.server.daemon_threads = True
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+
+    def stop(self):
+        self.server.shutdown()
+        self.server.server_close()
 
 
 class RunningProcess:
@@ -424,6 +517,136 @@ class HostilePeersTest(WorkFolderTestCase):
             for peer in list(silent):
                 silent.clear()
                 peer.close()
+
+    def test_large_replies_held_by_readers_that_read_nothing_or_reset(self):
+        self.start(replies=LargeAssets())
+        process = RunningProcess(self.client, "Quillmoor.exe")
+        cache = os.path.join(self.work, "vt_cdn", "cdn")
+        hit_file = os.path.join(cache, hashlib.md5(b"/hit.bin").hexdigest())
+        with idle_reader("/hit.bin") as first:
+            self.assertEqual(read_reply_digest(first)[2], expected_digest("/hit.bin"))
+        self.assertTrue(wait_until(lambda: os.path.exists(hit_file), 30))
+        time.sleep(1)
+        before = process.resident_kib()
+
+        stop = threading.Event()
+        peak = [before]
+        latencies, failures = [], []
+
+        def watch_memory():
+            while not stop.is_set():
+                peak[0] = max(peak[0], process.resident_kib())
+                time.sleep(0.05)
+
+        def ordinary_client():
+            while not stop.is_set():
+                began = time.monotonic()
+                try:
+                    reply = ask("/asset.js", timeout=ORDINARY_REPLY_LIMIT)
+                    if reply != (200, b"var asset = 1;"):
+                        failures.append(reply)
+                except OSError as error:
+                    failures.append(error)
+                latencies.append(time.monotonic() - began)
+                time.sleep(0.1)
+
+        helpers = [threading.Thread(target=work, daemon=True) for work in (watch_memory, ordinary_client)]
+        for helper in helpers:
+            helper.start()
+        hits, misses = [], []
+        try:
+            hits = [idle_reader("/hit.bin") for _ in range(IDLE_HIT_READERS)]
+            time.sleep(3)
+            hits_peak = peak[0]
+            misses = [idle_reader(f"/u.bin?v={n}") for n in range(IDLE_MISS_READERS)]
+            self.assertTrue(wait_until(lambda: len([t for t in self.cdn.requests if t.startswith("/u.bin?")])
+                                       == IDLE_MISS_READERS, 30))
+            time.sleep(3)  # the misses arrive and fill their files meanwhile
+            misses_peak = peak[0]
+        finally:
+            stop.set()
+            for helper in helpers:
+                helper.join()
+        figure(f"resident memory: {before // 1024} MiB before, at most {hits_peak // 1024} MiB with "
+               f"{IDLE_HIT_READERS} idle readers of a {LARGE_ASSET >> 20} MiB hit, at most {misses_peak // 1024} MiB "
+               f"with {IDLE_MISS_READERS} more of distinct misses as large")
+        figure(f"ordinary requests meanwhile: {len(latencies)}, worst {max(latencies) * 1000:.0f} ms, "
+               f"failed {len(failures)}")
+        self.assertLess(misses_peak, MEMORY_LIMIT_KIB)
+        self.assertEqual(failures, [])
+
+        # Every reply is read to its end.
+        readers = hits + misses
+        targets = ["/hit.bin"] * IDLE_HIT_READERS + [f"/u.bin?v={n}" for n in range(IDLE_MISS_READERS)]
+        results = [None] * len(readers)
+
+        def read(index):
+            results[index] = read_reply_digest(readers[index])
+            readers[index].close()
+
+        threads = [threading.Thread(target=read, args=(i,)) for i in range(len(readers))]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join(WAIT_LIMIT)
+        for target, result in zip(targets, results):
+            self.assertEqual(result, ("HTTP/1.0 200 OK", LARGE_ASSET, expected_digest(target)), target)
+
+        # Readers that reset: what their replies held comes back.
+        time.sleep(1)
+        settled = process.resident_kib()
+        peers = [idle_reader("/hit.bin") for _ in range(IDLE_HIT_READERS)]
+        time.sleep(3)
+        held = process.resident_kib()
+        for peer in peers:
+            reset(peer)
+        reset_at = time.monotonic()
+        self.assertTrue(wait_until(lambda: process.resident_kib() < settled + 32 * 1024, 30))
+        figure(f"{IDLE_HIT_READERS} idle readers of the hit again: {held // 1024} MiB resident (from "
+               f"{settled // 1024}); back under {settled // 1024 + 32} MiB {time.monotonic() - reset_at:.1f} s "
+               f"after they reset")
+
+    def test_the_cache_limit_holds_when_misses_are_reset(self):
+        size = 256 * 1024
+        replies = {f"/r.bin?v={n}": Paced(os.urandom(size), seconds=1.0) for n in range(12)}
+        self.start(self.options.small_cache_exe, replies)
+        cache = os.path.join(self.work, "vt_cdn", "cdn")
+        for n in range(12):
+            peer = idle_reader(f"/r.bin?v={n}")
+            self.assertTrue(wait_until(lambda: f"/r.bin?v={n}" in self.cdn.requests, 30))
+            reset(peer)  # while its miss is still on its way
+
+        def settled():
+            names = os.listdir(cache)
+            return not any(".tmp" in name for name in names) and sum(
+                os.path.getsize(os.path.join(cache, name)) for name in names) <= 1 << 20
+
+        self.assertTrue(wait_until(settled, 30), os.listdir(cache))
+        total = sum(os.path.getsize(os.path.join(cache, name)) for name in os.listdir(cache))
+        figure(f"cache after 12 misses of 256 KiB whose connections reset, limit 1 MiB: {total // 1024} KiB in "
+               f"{len(os.listdir(cache))} files")
+        self.assertGreater(total, 0)  # they were stored, then trimmed
+
+    def test_a_redirect_to_another_host_is_served_and_not_stored(self):
+        spare = socket.socket()
+        spare.bind(("127.0.0.1", 0))
+        other_port = spare.getsockname()[1]
+        spare.close()
+        elsewhere = LoopbackOrigin(other_port, {"/elsewhere.js": b"from another host"})
+        redirecting = RedirectingCdn(self.options.cdn_port, other_port, {"/moved/within.js": b"moved within"})
+        try:
+            self.start()
+            self.assertEqual(ask("/elsewhere.js"), (200, b"from another host"))
+            self.assertEqual(ask("/within.js"), (200, b"moved within"))
+            cache = os.path.join(self.work, "vt_cdn", "cdn")
+            self.assertTrue(wait_until(
+                lambda: os.path.exists(os.path.join(cache, hashlib.md5(b"/within.js").hexdigest())), 10))
+            self.assertFalse(os.path.exists(os.path.join(cache, hashlib.md5(b"/elsewhere.js").hexdigest())))
+            self.assertEqual(ask("/elsewhere.js"), (200, b"from another host"))  # asked again, not stored
+            self.assertEqual(elsewhere.requests, ["/elsewhere.js"] * 2)
+        finally:
+            redirecting.stop()
+            elsewhere.stop()
 
     def test_the_process_ends_soon_after_ok_with_its_port_free(self):
         self.start(replies={})
