@@ -19,6 +19,7 @@
 #include "net/FetchSession.h"
 #include "net/InternetHandle.h"
 #include "net/Md5.h"
+#include "net/ReadPace.h"
 #include "toolkit/ScopedResource.h"
 
 namespace {
@@ -340,10 +341,11 @@ int FetchUrl(const char* url, COutBuf* sink, int* httpStatus) {
     return session.Fetch(url, receiver, httpStatus);
 }
 
-// Each read waits only for the first bytes that arrive and takes what has
-// arrived, up to kFetchPiece: the receiver passes a trickled body on as it
-// comes, and a fast one still moves in large pieces (under Wine each read
-// call costs as much as moving a few dozen KiB).
+// Each read waits for the first bytes to arrive and asks for what has come,
+// or for more, up to kFetchPiece, while the bytes come fast (CReadPace): the
+// receiver passes a trickled body on as it comes, and a fast one still moves
+// in large pieces (under Wine each read call costs as much as moving a few
+// dozen KiB).
 int FetchUrlOnHandle(HINTERNET internet, const char* url, CFetchReceiver& receiver, bool mayReuseConnection,
                      int* httpStatus) {
     if (httpStatus) *httpStatus = 0;
@@ -362,17 +364,21 @@ int FetchUrlOnHandle(HINTERNET internet, const char* url, CFetchReceiver& receiv
     if (!receiver.OnHead(head)) return kFetchCutShort;
 
     uint32_t received = 0;
+    CReadPace pace(kFetchPiece);
     for (;;) {
         DWORD available = 0;
         if (!::InternetQueryDataAvailable(request, &available, 0, 0)) return kFetchCutShort;
         if (available == 0) break;
         // More than announced can only come from a host that sent too much.
         if (received == announced) return kFetchCutShort;
-        const DWORD piece = std::min({available, kFetchPiece, announced - received});
+        const DWORD piece = pace.Next(available, announced - received);
         char* room = receiver.BodyRoom(piece);
         if (!room) return kFetchCutShort;
         DWORD got = 0;
+        const auto began = std::chrono::steady_clock::now();
         if (!::InternetReadFile(request, room, piece, &got)) return kFetchCutShort;
+        const auto took = std::chrono::steady_clock::now() - began;
+        pace.Took(piece, got, static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
         if (got == 0) break;
         if (!receiver.OnBodyRead(got)) return kFetchCutShort;
         received += got;
