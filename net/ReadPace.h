@@ -11,7 +11,9 @@
 
 class CReadPace {
 public:
-    static constexpr uint32_t kFirstReach = 16 * 1024;
+    // The first read asks for this much at least: a small asset comes in one
+    // read, a trickled one is held back no longer than this takes to come.
+    static constexpr uint32_t kFirstReach = 64 * 1024;
     // A read filled within this came at once: the next may ask for twice as much.
     static constexpr uint32_t kQuickReadMs = 5;
     // A read that waited longer held bytes back: the next asks for what is there.
@@ -27,5 +29,5 @@ public:
 
 private:
     const uint32_t m_nMaxRead;
-    uint32_t m_nReach = 0;  // what a read may ask for beyond what is available
+    uint32_t m_nReach = kFirstReach;  // what a read may ask for beyond what is available
 };

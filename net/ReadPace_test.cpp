@@ -10,8 +10,8 @@ constexpr uint32_t kMax = 1 << 20;
 // one that waited falls back to what is there; none asks past the body.
 TEST(ReadPace, ReadsGrowWhileFilledAtOnceAndFallBackAfterWaiting) {
     CReadPace pace(kMax);
-    EXPECT_EQ(pace.Next(8192, 100 << 20), 8192u);  // the first read takes what is there
-    uint32_t asked = 8192;
+    EXPECT_EQ(pace.Next(8192, 100 << 20), CReadPace::kFirstReach);
+    uint32_t asked = CReadPace::kFirstReach;
     for (int i = 0; i < 12; ++i) {
         pace.Took(asked, asked, 1);
         const uint32_t next = pace.Next(8192, 100 << 20);
