@@ -228,6 +228,44 @@ class RunningProcess:
         return len(os.listdir(f"/proc/{self.pid}/task"))
 
 
+class WatchedLoad:
+    """Until end(): the client's peak resident memory, and an ordinary client
+    asking for /asset.js ten times a second, with its latencies and failures;
+    and any further work, each given the event that end() sets."""
+
+    def __init__(self, process, *work):
+        self.process = process
+        self.stopped = threading.Event()
+        self.peak = process.resident_kib()
+        self.latencies, self.failures = [], []
+        self.threads = [threading.Thread(target=target, daemon=True) for target in (self.watch_memory, self.ask)]
+        self.threads += [threading.Thread(target=more, args=(self.stopped,), daemon=True) for more in work]
+        for thread in self.threads:
+            thread.start()
+
+    def watch_memory(self):
+        while not self.stopped.is_set():
+            self.peak = max(self.peak, self.process.resident_kib())
+            time.sleep(0.05)
+
+    def ask(self):
+        while not self.stopped.is_set():
+            began = time.monotonic()
+            try:
+                reply = ask("/asset.js", timeout=ORDINARY_REPLY_LIMIT)
+                if reply != (200, b"var asset = 1;"):
+                    self.failures.append(reply)
+            except OSError as error:
+                self.failures.append(error)
+            self.latencies.append(time.monotonic() - began)
+            time.sleep(0.1)
+
+    def end(self):
+        self.stopped.set()
+        for thread in self.threads:
+            thread.join()
+
+
 class HostilePeersTest(WorkFolderTestCase):
     def setUp(self):
         super().setUp()
@@ -268,31 +306,10 @@ class HostilePeersTest(WorkFolderTestCase):
         figure(f"before the flood: {process.resident_kib() // 1024} MiB resident, "
                f"{process.private_kib() // 1024} MiB private, {threads_before} threads, {handles_before} handles")
 
-        stop = threading.Event()
-        peak = [process.resident_kib()]
-        latencies, failures = [], []
-
-        def watch_memory():
-            while not stop.is_set():
-                peak[0] = max(peak[0], process.resident_kib())
-                time.sleep(0.05)
-
-        def ordinary_client():
-            while not stop.is_set():
-                began = time.monotonic()
-                try:
-                    reply = ask("/asset.js", timeout=ORDINARY_REPLY_LIMIT)
-                    if reply != (200, b"var asset = 1;"):
-                        failures.append(reply)
-                except OSError as error:
-                    failures.append(error)
-                latencies.append(time.monotonic() - began)
-                time.sleep(0.1)
-
         peers, trickling = [], []
 
-        def trickle():
-            while not stop.is_set():
+        def trickle(stopped):
+            while not stopped.is_set():
                 for peer in list(trickling):
                     try:
                         peer.send(b"G")
@@ -300,9 +317,7 @@ class HostilePeersTest(WorkFolderTestCase):
                         trickling.remove(peer)  # closed by the server to make room
                 time.sleep(0.5)
 
-        helpers = [threading.Thread(target=work, daemon=True) for work in (watch_memory, ordinary_client, trickle)]
-        for helper in helpers:
-            helper.start()
+        load = WatchedLoad(process, trickle)
         began = time.monotonic()
         try:
             for index in range(FLOOD_CONNECTIONS):
@@ -316,16 +331,15 @@ class HostilePeersTest(WorkFolderTestCase):
                    f"{process.private_kib() // 1024} MiB private")
             time.sleep(3)
         finally:
-            stop.set()
-            for helper in helpers:
-                helper.join()
+            load.end()
             for peer in peers:
                 peer.close()
 
-        figure(f"peak resident memory during the flood: {peak[0] // 1024} MiB")
+        latencies, failures = load.latencies, load.failures
+        figure(f"peak resident memory during the flood: {load.peak // 1024} MiB")
         figure(f"ordinary requests during the flood: {len(latencies)}, worst {max(latencies) * 1000:.0f} ms, "
                f"failed {len(failures)}")
-        self.assertLess(peak[0], MEMORY_LIMIT_KIB)
+        self.assertLess(load.peak, MEMORY_LIMIT_KIB)
         self.assertEqual(failures, [])
         self.assertGreater(len(latencies), 5)
 
@@ -529,44 +543,20 @@ class HostilePeersTest(WorkFolderTestCase):
         time.sleep(1)
         before = process.resident_kib()
 
-        stop = threading.Event()
-        peak = [before]
-        latencies, failures = [], []
-
-        def watch_memory():
-            while not stop.is_set():
-                peak[0] = max(peak[0], process.resident_kib())
-                time.sleep(0.05)
-
-        def ordinary_client():
-            while not stop.is_set():
-                began = time.monotonic()
-                try:
-                    reply = ask("/asset.js", timeout=ORDINARY_REPLY_LIMIT)
-                    if reply != (200, b"var asset = 1;"):
-                        failures.append(reply)
-                except OSError as error:
-                    failures.append(error)
-                latencies.append(time.monotonic() - began)
-                time.sleep(0.1)
-
-        helpers = [threading.Thread(target=work, daemon=True) for work in (watch_memory, ordinary_client)]
-        for helper in helpers:
-            helper.start()
+        load = WatchedLoad(process)
         hits, misses = [], []
         try:
             hits = [idle_reader("/hit.bin") for _ in range(IDLE_HIT_READERS)]
             time.sleep(3)
-            hits_peak = peak[0]
+            hits_peak = load.peak
             misses = [idle_reader(f"/u.bin?v={n}") for n in range(IDLE_MISS_READERS)]
             self.assertTrue(wait_until(lambda: len([t for t in self.cdn.requests if t.startswith("/u.bin?")])
                                        == IDLE_MISS_READERS, 30))
             time.sleep(3)  # the misses arrive and fill their files meanwhile
-            misses_peak = peak[0]
+            misses_peak = load.peak
         finally:
-            stop.set()
-            for helper in helpers:
-                helper.join()
+            load.end()
+        latencies, failures = load.latencies, load.failures
         figure(f"resident memory: {before // 1024} MiB before, at most {hits_peak // 1024} MiB with "
                f"{IDLE_HIT_READERS} idle readers of a {LARGE_ASSET >> 20} MiB hit, at most {misses_peak // 1024} MiB "
                f"with {IDLE_MISS_READERS} more of distinct misses as large")
