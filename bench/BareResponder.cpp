@@ -20,27 +20,31 @@ namespace {
 
 std::string g_reply;
 
+bool SendAll(SOCKET client, const char* data, size_t left) {
+    while (left > 0) {
+        const int sent = ::send(client, data, static_cast<int>(left), 0);
+        if (sent <= 0) return false;
+        data += sent;
+        left -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
+bool SendReply(SOCKET client) { return SendAll(client, g_reply.data(), g_reply.size()); }
+
+// Answers every request on a blocking socket with Answer.
+template <bool (*Answer)(SOCKET)>
 void Serve(SOCKET client) {
     std::string pending;
     char buffer[65536];
-    for (;;) {
+    for (bool broken = false; !broken;) {
         const int got = ::recv(client, buffer, sizeof buffer, 0);
         if (got <= 0) break;
         pending.append(buffer, static_cast<size_t>(got));
         size_t end;
-        while ((end = pending.find("\r\n\r\n")) != std::string::npos) {
+        while (!broken && (end = pending.find("\r\n\r\n")) != std::string::npos) {
             pending.erase(0, end + 4);
-            const char* data = g_reply.data();
-            size_t left = g_reply.size();
-            while (left > 0) {
-                const int sent = ::send(client, data, static_cast<int>(left), 0);
-                if (sent <= 0) {
-                    ::closesocket(client);
-                    return;
-                }
-                data += sent;
-                left -= static_cast<size_t>(sent);
-            }
+            broken = !Answer(client);
         }
     }
     ::closesocket(client);
@@ -101,16 +105,6 @@ void ServeWithEvents(SOCKET client) {
 std::wstring g_file;
 bool g_transmit = false;
 
-bool SendAll(SOCKET client, const char* data, size_t left) {
-    while (left > 0) {
-        const int sent = ::send(client, data, static_cast<int>(left), 0);
-        if (sent <= 0) return false;
-        data += sent;
-        left -= static_cast<size_t>(sent);
-    }
-    return true;
-}
-
 bool SendFile(SOCKET client) {
     const HANDLE file = ::CreateFileW(g_file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -127,24 +121,6 @@ bool SendFile(SOCKET client) {
     }
     ::CloseHandle(file);
     return sent;
-}
-
-void ServeFile(SOCKET client) {
-    std::string pending;
-    char buffer[65536];
-    for (;;) {
-        const int got = ::recv(client, buffer, sizeof buffer, 0);
-        if (got <= 0) break;
-        pending.append(buffer, static_cast<size_t>(got));
-        size_t end;
-        bool broken = false;
-        while (!broken && (end = pending.find("\r\n\r\n")) != std::string::npos) {
-            pending.erase(0, end + 4);
-            broken = !SendFile(client);
-        }
-        if (broken) break;
-    }
-    ::closesocket(client);
 }
 
 std::string ReplyHead(uint64_t length) {
@@ -185,6 +161,6 @@ int main(int argc, char** argv) {
     }
     for (;;) {
         const SOCKET client = ::accept(listener, nullptr, nullptr);
-        if (client != INVALID_SOCKET) std::thread(fromFile ? ServeFile : events ? ServeWithEvents : Serve, client).detach();
+        if (client != INVALID_SOCKET) std::thread(fromFile ? Serve<SendFile> : events ? ServeWithEvents : Serve<SendReply>, client).detach();
     }
 }
