@@ -1,11 +1,15 @@
 // bare_responder PORT BODY_BYTES [--events]: the floor cost of serving HTTP
 // under this platform. One thread per connection, keep-alive, and every
 // request answered with the same bytes from memory. Runs until killed.
+// bare_responder PORT --file PATH --read|--transmit: every request answered
+// with the file, sent from the disk each time in ReadFile pieces of 256 KiB
+// or by TransmitFile, on blocking sockets: the floor of a hit from disk.
 // Blocking sockets by default; with --events each connection waits as the
 // asset server's must, so that a stop request or an idle time-out can end the
 // wait: a non-blocking socket whose network events set an event object,
 // waited on together with a second one, the events listed before each read.
 #include <winsock2.h>
+#include <mswsock.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,27 +20,31 @@ namespace {
 
 std::string g_reply;
 
+bool SendAll(SOCKET client, const char* data, size_t left) {
+    while (left > 0) {
+        const int sent = ::send(client, data, static_cast<int>(left), 0);
+        if (sent <= 0) return false;
+        data += sent;
+        left -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
+bool SendReply(SOCKET client) { return SendAll(client, g_reply.data(), g_reply.size()); }
+
+// Answers every request on a blocking socket with Answer.
+template <bool (*Answer)(SOCKET)>
 void Serve(SOCKET client) {
     std::string pending;
     char buffer[65536];
-    for (;;) {
+    for (bool broken = false; !broken;) {
         const int got = ::recv(client, buffer, sizeof buffer, 0);
         if (got <= 0) break;
         pending.append(buffer, static_cast<size_t>(got));
         size_t end;
-        while ((end = pending.find("\r\n\r\n")) != std::string::npos) {
+        while (!broken && (end = pending.find("\r\n\r\n")) != std::string::npos) {
             pending.erase(0, end + 4);
-            const char* data = g_reply.data();
-            size_t left = g_reply.size();
-            while (left > 0) {
-                const int sent = ::send(client, data, static_cast<int>(left), 0);
-                if (sent <= 0) {
-                    ::closesocket(client);
-                    return;
-                }
-                data += sent;
-                left -= static_cast<size_t>(sent);
-            }
+            broken = !Answer(client);
         }
     }
     ::closesocket(client);
@@ -94,15 +102,51 @@ void ServeWithEvents(SOCKET client) {
     ::WSACloseEvent(stop);
 }
 
+std::wstring g_file;
+bool g_transmit = false;
+
+bool SendFile(SOCKET client) {
+    const HANDLE file = ::CreateFileW(g_file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool sent = SendAll(client, g_reply.data(), g_reply.size());
+    if (sent && g_transmit) {
+        sent = ::TransmitFile(client, file, 0, 0, nullptr, nullptr, 0) != FALSE;
+    } else if (sent) {
+        static thread_local std::string piece(256 * 1024, '\0');
+        DWORD read = 0;
+        while (sent && ::ReadFile(file, piece.data(), static_cast<DWORD>(piece.size()), &read, nullptr) && read > 0) {
+            sent = SendAll(client, piece.data(), read);
+        }
+    }
+    ::CloseHandle(file);
+    return sent;
+}
+
+std::string ReplyHead(uint64_t length) {
+    return "HTTP/1.0 200 OK\r\nDate: Tue, 08 Dec 2026 12:00:00 GMT\r\nServer: bare\r\nAccept-Ranges: bytes\r\n"
+           "Content-Length: " + std::to_string(length) +
+           "\r\nConnection: Keep-Alive\r\nContent-Type: application/octet-stream\r\n\r\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3 || argc > 4) return 2;
+    if (argc < 3 || argc > 5) return 2;
+    const bool fromFile = argc == 5 && std::string(argv[2]) == "--file";
     const bool events = argc == 4 && std::string(argv[3]) == "--events";
-    const std::string body(static_cast<size_t>(std::atol(argv[2])), 'b');
-    g_reply = "HTTP/1.0 200 OK\r\nDate: Tue, 08 Dec 2026 12:00:00 GMT\r\nServer: bare\r\nAccept-Ranges: bytes\r\n"
-              "Content-Length: " + std::to_string(body.size()) +
-              "\r\nConnection: Keep-Alive\r\nContent-Type: application/octet-stream\r\n\r\n" + body;
+    if (fromFile) {
+        const std::string path = argv[3];
+        g_file.assign(path.begin(), path.end());
+        g_transmit = std::string(argv[4]) == "--transmit";
+        WIN32_FILE_ATTRIBUTE_DATA info;
+        if (!::GetFileAttributesExW(g_file.c_str(), GetFileExInfoStandard, &info)) return 1;
+        g_reply = ReplyHead((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    }
+    if (!fromFile) {
+        const std::string body(static_cast<size_t>(std::atol(argv[2])), 'b');
+        g_reply = ReplyHead(body.size()) + body;
+    }
     WSADATA data;
     ::WSAStartup(MAKEWORD(2, 2), &data);
     const SOCKET listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -117,6 +161,6 @@ int main(int argc, char** argv) {
     }
     for (;;) {
         const SOCKET client = ::accept(listener, nullptr, nullptr);
-        if (client != INVALID_SOCKET) std::thread(events ? ServeWithEvents : Serve, client).detach();
+        if (client != INVALID_SOCKET) std::thread(fromFile ? Serve<SendFile> : events ? ServeWithEvents : Serve<SendReply>, client).detach();
     }
 }

@@ -11,12 +11,16 @@ set(QUILLMOOR_PORTABLE_SOURCES
   game/GameLayout.cpp
   net/AgentText.cpp
   net/Md5.cpp
+  net/ReadPace.cpp
   server/AssetPath.cpp
   server/CachePolicy.cpp
+  server/ConnectionState.cpp
   server/ContentTypes.cpp
+  server/FetchWorkers.cpp
   server/HttpReply.cpp
   server/HttpRequest.cpp
   server/RecentAssets.cpp
+  server/ReplyPieces.cpp
   server/RequestFramer.cpp
   skin/PixelConversion.cpp
   skin/SkinPlacement.cpp
@@ -36,8 +40,8 @@ set(QUILLMOOR_PORTABLE_TESTS
   "app_tests:app/CommandLine_test.cpp,app/ModulePath_test.cpp,app/ForwardRule_test.cpp,app/RestartCommand_test.cpp"
   "common_tests:common/OutBuf_test.cpp"
   "game_tests:game/GameLayout_test.cpp"
-  "net_tests:net/Md5_test.cpp,net/AgentText_test.cpp"
-  "server_tests:server/AssetPath_test.cpp,server/CachePolicy_test.cpp,server/HttpRequest_test.cpp,server/HttpReply_test.cpp,server/RecentAssets_test.cpp,server/RequestFramer_test.cpp"
+  "net_tests:net/Md5_test.cpp,net/AgentText_test.cpp,net/ReadPace_test.cpp"
+  "server_tests:server/AssetPath_test.cpp,server/CachePolicy_test.cpp,server/ConnectionState_test.cpp,server/FetchWorkers_test.cpp,server/ReplyPieces_test.cpp,server/HttpRequest_test.cpp,server/HttpReply_test.cpp,server/RecentAssets_test.cpp,server/RequestFramer_test.cpp"
   "skin_tests:skin/PixelConversion_test.cpp,skin/ButtonPicture_test.cpp,skin/SkinPlacement_test.cpp"
   "toolkit_portable_tests:toolkit/Centring_test.cpp,toolkit/CreationText_test.cpp,toolkit/HostPlacement_test.cpp"
   "update_tests:update/VersionFile_test.cpp,update/BuildSwap_test.cpp,update/SignatureFile_test.cpp,update/UpdateKey_test.cpp"
@@ -67,8 +71,12 @@ set(QUILLMOOR_WINDOWS_SOURCES
   net/Download.cpp
   net/FetchSession.cpp
   server/AssetCache.cpp
+  server/AssetFill.cpp
+  server/AssetReply.cpp
   server/GenericServer.cpp
   server/HTTPServer.cpp
+  server/ServerConnection.cpp
+  server/ServerWorkers.cpp
   skin/KeyboardHook.cpp
   skin/LayeredSkin.cpp
   skin/MainDlg.cpp

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -18,6 +19,7 @@
 #include "net/FetchSession.h"
 #include "net/InternetHandle.h"
 #include "net/Md5.h"
+#include "net/ReadPace.h"
 #include "toolkit/ScopedResource.h"
 
 namespace {
@@ -101,29 +103,56 @@ bool IsDroppedConnection(DWORD error) {
 }
 
 // Opens the GET of an asset fetch. A host may close a kept-alive connection
-// at any moment between two requests; a request that went out on such a
-// connection is sent once more, on a new one.
-bool OpenFetchRequest(HINTERNET internet, const std::wstring& url, CGetRequest* get) {
+// at any moment between two requests; a request that may have gone out on
+// such a connection, and failed at once as on one the host had dropped, is
+// sent once more on a new one. A request that failed only after waiting most
+// of the idle bound met a host that had its chance: it is not sent again.
+bool OpenFetchRequest(HINTERNET internet, const std::wstring& url, bool mayReuseConnection, CGetRequest* get) {
+    const ULONGLONG began = ::GetTickCount64();
     DWORD error = 0;
     if (OpenGetRequest(internet, url, kCdnFetchIdleLimitMs, false, get, &error)) return true;
-    if (!IsDroppedConnection(error)) return false;
-    *get = CGetRequest();
+    const bool failedAtOnce = ::GetTickCount64() - began < kCdnFetchIdleLimitMs / 2;
+    if (!mayReuseConnection || !failedAtOnce || !IsDroppedConnection(error)) return false;
+    // The request before the connection it was made on.
+    get->request.reset();
+    get->connection.reset();
     return OpenGetRequest(internet, url, kCdnFetchIdleLimitMs, false, get);
 }
 
-// Makes room in sink for the next piece of a body announced as announced
-// bytes. The block is reserved for at most kFetchReserve bytes up front,
-// whatever the host announced, and grows from there by doubling, never past
-// the announced length.
-char* RoomForPiece(COutBuf& sink, DWORD piece, DWORD announced) {
-    const int64_t needed = static_cast<int64_t>(sink.GetLength()) + piece;
-    const int64_t capacity = sink.GetCapacity();
-    if (needed > capacity) {
-        const int64_t grown = std::min<int64_t>(
-            announced, std::max({needed, 2 * capacity, std::min<int64_t>(announced, kFetchReserve)}));
-        if (grown > needed) sink.Reserve(static_cast<int32_t>(grown));
-    }
-    return sink.AppendRoom(static_cast<int32_t>(piece));
+// The scheme, host and port of a URL, for comparing where replies come from.
+struct UrlOrigin {
+    INTERNET_SCHEME scheme = INTERNET_SCHEME_UNKNOWN;
+    std::wstring host;
+    INTERNET_PORT port = 0;
+};
+
+bool CrackOrigin(const std::wstring& url, UrlOrigin* origin) {
+    URL_COMPONENTSW parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwHostNameLength = 1;
+    if (!::InternetCrackUrlW(url.c_str(), 0, 0, &parts) || !parts.lpszHostName) return false;
+    origin->scheme = parts.nScheme;
+    origin->host.assign(parts.lpszHostName, parts.dwHostNameLength);
+    origin->port = parts.nPort;
+    return true;
+}
+
+// True when the reply of the request came from another scheme, host or port
+// than url names: WinINet followed a redirect elsewhere (a captive portal's
+// login page, say). When the address it came from cannot be read, it counts
+// as elsewhere.
+bool CameFromElsewhere(HINTERNET request, const std::wstring& url) {
+    DWORD size = 0;
+    ::InternetQueryOptionW(request, INTERNET_OPTION_URL, nullptr, &size);
+    if (size == 0) return true;
+    std::wstring finalUrl(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(finalUrl.size() * sizeof(wchar_t));
+    if (!::InternetQueryOptionW(request, INTERNET_OPTION_URL, finalUrl.data(), &size)) return true;
+    finalUrl.resize(std::wcslen(finalUrl.c_str()));
+    UrlOrigin asked, answered;
+    if (!CrackOrigin(url, &asked) || !CrackOrigin(finalUrl, &answered)) return true;
+    return asked.scheme != answered.scheme || asked.port != answered.port ||
+           ::CompareStringOrdinal(asked.host.c_str(), -1, answered.host.c_str(), -1, TRUE) != CSTR_EQUAL;
 }
 
 bool QueryContentLength(HINTERNET request, DWORD* length) {
@@ -284,50 +313,78 @@ CheckedDownload DownloadToFileChecked(const wchar_t* url, const wchar_t* path, c
     return WriteWholeFile(path, bytes, length) ? CheckedDownload::kWritten : CheckedDownload::kFailed;
 }
 
-int FetchUrl(const char* url, COutBuf* sink, int* httpStatus) {
-    CFetchSession session;
-    return session.Fetch(url, sink, httpStatus);
+CBufferReceiver::CBufferReceiver(COutBuf* sink) : m_sink(sink) {}
+
+bool CBufferReceiver::OnHead(const FetchHead& head) {
+    m_nAnnounced = head.length;
+    return true;
 }
 
-// Reads straight into the sink in pieces of up to kFetchPiece, as large as
-// what is left of the announced length: under Wine each read call costs as
-// much as moving a few dozen KiB. The read that finds the end goes to a byte
-// of scratch, so a block that holds the body exactly never grows for it.
-int FetchUrlOnHandle(HINTERNET internet, const char* url, COutBuf* sink, int* httpStatus) {
+char* CBufferReceiver::BodyRoom(uint32_t count) {
+    if (!m_sink) {
+        if (m_dropped.size() < count) m_dropped.resize(count);
+        return m_dropped.data();
+    }
+    const int64_t needed = static_cast<int64_t>(m_sink->GetLength()) + count;
+    const int64_t capacity = m_sink->GetCapacity();
+    if (needed > capacity) {
+        const int64_t grown = std::min<int64_t>(m_nAnnounced, std::max(needed, 2 * capacity));
+        if (grown > needed) m_sink->Reserve(static_cast<int32_t>(grown));
+    }
+    return m_sink->AppendRoom(static_cast<int32_t>(count));
+}
+
+bool CBufferReceiver::OnBodyRead(uint32_t got) {
+    return !m_sink || m_sink->CommitAppended(static_cast<int32_t>(got));
+}
+
+int FetchUrl(const char* url, COutBuf* sink, int* httpStatus) {
+    CFetchSession session;
+    CBufferReceiver receiver(sink);
+    return session.Fetch(url, receiver, httpStatus);
+}
+
+// Each read waits for the first bytes to arrive and asks for what has come,
+// or for more, up to kFetchPiece, while the bytes come fast (CReadPace): the
+// receiver passes a trickled body on as it comes, and a fast one still moves
+// in large pieces (under Wine each read call costs as much as moving a few
+// dozen KiB).
+int FetchUrlOnHandle(HINTERNET internet, const char* url, CFetchReceiver& receiver, bool mayReuseConnection,
+                     int* httpStatus) {
     if (httpStatus) *httpStatus = 0;
+    const std::wstring wideUrl = WidenAnsi(url);
     CGetRequest get;
-    if (!OpenFetchRequest(internet, WidenAnsi(url), &get)) return kFetchNoRequest;
+    if (!OpenFetchRequest(internet, wideUrl, mayReuseConnection, &get)) return kFetchNoRequest;
     const HINTERNET request = get.request.get();
-    if (httpStatus) *httpStatus = QueryStatusCode(request);
+    FetchHead head;
+    head.status = QueryStatusCode(request);
+    if (httpStatus) *httpStatus = head.status;
     DWORD announced = 0;
     if (!QueryContentLength(request, &announced)) return kFetchNoRequest;
     if (announced > kMaxFetchBytes) return kFetchTooLarge;
+    head.length = announced;
+    head.fromElsewhere = CameFromElsewhere(request, wideUrl);
+    if (!receiver.OnHead(head)) return kFetchCutShort;
 
-    // Without a sink the body is read through a scratch block and dropped.
-    std::vector<char> dropped(sink ? 0 : std::max<DWORD>(std::min<DWORD>(announced, kFetchPiece), 1));
-    uint64_t received = 0;
+    uint32_t received = 0;
+    CReadPace pace(kFetchPiece);
     for (;;) {
-        const DWORD left = received < announced ? static_cast<DWORD>(announced - received) : 0;
-        char beyond = 0;
-        char* room = &beyond;
-        DWORD piece = 1;
-        if (!sink) {
-            room = dropped.data();
-            piece = static_cast<DWORD>(dropped.size());
-        } else if (left > 0) {
-            piece = std::min(left, kFetchPiece);
-            room = RoomForPiece(*sink, piece, announced);
-            if (!room) return kFetchCutShort;
-        }
+        DWORD available = 0;
+        if (!::InternetQueryDataAvailable(request, &available, 0, 0)) return kFetchCutShort;
+        if (available == 0) break;
+        // More than announced can only come from a host that sent too much.
+        if (received == announced) return kFetchCutShort;
+        const DWORD piece = pace.Next(available, announced - received);
+        char* room = receiver.BodyRoom(piece);
+        if (!room) return kFetchCutShort;
         DWORD got = 0;
+        const auto began = std::chrono::steady_clock::now();
         if (!::InternetReadFile(request, room, piece, &got)) return kFetchCutShort;
+        const auto took = std::chrono::steady_clock::now() - began;
+        pace.Took(piece, got, static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
         if (got == 0) break;
-        if (sink) {
-            // More than announced can only come from a host that sent too much.
-            if (left == 0) return kFetchCutShort;
-            sink->CommitAppended(static_cast<int32_t>(got));
-        }
+        if (!receiver.OnBodyRead(got)) return kFetchCutShort;
         received += got;
     }
-    return !sink || received == announced ? kFetchComplete : kFetchCutShort;
+    return received == announced ? kFetchComplete : kFetchCutShort;
 }

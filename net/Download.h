@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 class COutBuf;
 
@@ -34,24 +35,42 @@ private:
     ULONGLONG m_nEnd;
 };
 
-// FetchUrl reads a body in pieces of up to this...
+// A fetch reads a body in pieces of up to this, or of what has arrived when
+// that is less.
 inline constexpr DWORD kFetchPiece = 1 << 20;
-// ...into a block reserved for no more than this up front, whatever length
-// the host announced, and grown from there as the bytes come.
-inline constexpr uint32_t kFetchReserve = 64 << 20;
 // A body announced longer than this is refused: a 32-bit process could not
 // hold it twice.
 inline constexpr uint32_t kMaxFetchBytes = 512u << 20;
 
 // FetchUrl's result codes. 2 is never produced.
 enum FetchResult : int {
-    kFetchComplete = 0,   // body read to its end; a sink holds exactly Content-Length bytes
+    kFetchComplete = 0,   // body read to its end; exactly Content-Length bytes arrived
     kFetchNoRequest = 1,  // the request could not be opened, or no readable Content-Length
-    kFetchCutShort = 3,   // a read failed, or the body's length differs from Content-Length
+    kFetchCutShort = 3,   // a read failed, the body's length differs from Content-Length, or the receiver stopped
     kFetchOffline = 4,    // the connection state says offline, or no internet handle
     kFetchTooLarge = 5,   // Content-Length is over kMaxFetchBytes: nothing was read
 };
 
+// What a reply said before its body.
+struct FetchHead {
+    int status = 0;               // the HTTP status code
+    uint32_t length = 0;          // the announced Content-Length
+    bool fromElsewhere = false;   // a redirect led to another scheme, host or port than the URL's
+};
+
+// Where a fetch puts a reply as it arrives, on the fetching thread. Told the
+// head once, then handed the body piece by piece in order.
+class CFetchReceiver {
+public:
+    virtual ~CFetchReceiver() = default;
+    // False stops the fetch before any byte of the body is read (cut short).
+    virtual bool OnHead(const FetchHead& head) = 0;
+    // Room for the next count bytes (at most what is left of the announced
+    // length), which the fetch reads into it in place; null stops the fetch.
+    virtual char* BodyRoom(uint32_t count) = 0;
+    // got (1 to count) bytes were read into the last room; false stops.
+    virtual bool OnBodyRead(uint32_t got) = 0;
+};
 // Stores the body of url at the start of buffer and returns its length; 0 for
 // failure and for an empty body alike. Never writes past capacity: a body
 // longer than capacity fails. Writes no terminating zero. A connection lost
@@ -98,15 +117,38 @@ enum class CheckedDownload {
 CheckedDownload DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* expectedMd5,
                                       const CheckedDownloadOptions& options = {});
 
+// The receiver of FetchUrl: the body goes straight into the sink, which
+// doubles as the bytes come but never grows past the announced length;
+// without a sink the body is read through a scratch block and dropped.
+class CBufferReceiver : public CFetchReceiver {
+public:
+    explicit CBufferReceiver(COutBuf* sink);
+    bool OnHead(const FetchHead& head) override;
+    char* BodyRoom(uint32_t count) override;
+    bool OnBodyRead(uint32_t got) override;
+
+private:
+    COutBuf* m_sink;
+    uint32_t m_nAnnounced = 0;
+    std::vector<char> m_dropped;
+};
+
 // Fetches url (ANSI) into sink (which should be empty; may be null, then the
 // body is read and dropped), on an internet handle of its own (the asset
 // server shares one: CFetchSession). httpStatus, when given, receives the
 // reply's status code, or 0 when there was no reply to read it from. A host
 // that goes kCdnFetchIdleLimitMs without a byte fails the fetch (1 before the
-// reply's head, 3 after). A request that went out on a kept-alive connection
-// the host had closed is sent once more on a new one.
+// reply's head, 3 after). Nothing is reserved up front for the announced
+// length: the sink grows as the bytes come.
 int FetchUrl(const char* url, COutBuf* sink, int* httpStatus = nullptr);
 
-// FetchUrl on an internet handle the caller opened and still owns; returns
-// 0, 1, 3 or 5. The request is closed before it returns.
-int FetchUrlOnHandle(HINTERNET internet, const char* url, COutBuf* sink, int* httpStatus = nullptr);
+// A fetch of url on an internet handle the caller opened and still owns,
+// into receiver; returns 0, 1, 3 or 5. httpStatus as for FetchUrl. Each read
+// takes what has arrived, so the receiver sees the bytes as they come. When
+// mayReuseConnection (the handle has kept connections alive before), a
+// request that failed as on a kept-alive connection the host had dropped,
+// before any reply and well within the idle bound, is sent once more on a
+// new connection; never after a time-out. The request is closed before it
+// returns.
+int FetchUrlOnHandle(HINTERNET internet, const char* url, CFetchReceiver& receiver, bool mayReuseConnection,
+                     int* httpStatus = nullptr);

@@ -43,16 +43,25 @@ CFetchSession::CFetchSession(DWORD maxConnectionsPerServer, ConnectionStateReade
     : m_nMaxConnectionsPerServer(maxConnectionsPerServer),
       m_readState(readState ? std::move(readState) : ReadAtMostEvery(kStateMaxAgeMs, SystemConnectionState)) {}
 
-int CFetchSession::Fetch(const char* url, COutBuf* sink, int* httpStatus) {
+int CFetchSession::Fetch(const char* url, CFetchReceiver& receiver, int* httpStatus) {
+    int status = 0;
     if (httpStatus) *httpStatus = 0;
     const DWORD flags = m_readState();
     if (flags & INTERNET_CONNECTION_OFFLINE) return kFetchOffline;
-    const std::shared_ptr<const CInternetHandle> internet = HandleFor(flags);
-    if (!internet) return kFetchOffline;
-    return FetchUrlOnHandle(internet->get(), url, sink, httpStatus);
+    const std::shared_ptr<Handle> handle = HandleFor(flags);
+    if (!handle) return kFetchOffline;
+    const int result = FetchUrlOnHandle(handle->internet.get(), url, receiver, handle->hadReply, &status);
+    if (status != 0) handle->hadReply = true;
+    if (httpStatus) *httpStatus = status;
+    return result;
 }
 
-std::shared_ptr<const CInternetHandle> CFetchSession::HandleFor(DWORD connectionFlags) {
+int CFetchSession::Fetch(const char* url, COutBuf* sink, int* httpStatus) {
+    CBufferReceiver receiver(sink);
+    return Fetch(url, receiver, httpStatus);
+}
+
+std::shared_ptr<CFetchSession::Handle> CFetchSession::HandleFor(DWORD connectionFlags) {
     CCriticalSectionLock lock(m_csHandle);
     if (m_handle && m_nOpenedFlags == connectionFlags) return m_handle;
     m_handle.reset();
@@ -67,7 +76,7 @@ std::shared_ptr<const CInternetHandle> CFetchSession::HandleFor(DWORD connection
             ::InternetSetOptionA(internet.get(), option, &value, sizeof value);
         }
     }
-    m_handle = std::make_shared<const CInternetHandle>(std::move(internet));
+    m_handle = std::make_shared<Handle>(std::move(internet));
     m_nOpenedFlags = connectionFlags;
     return m_handle;
 }

@@ -6,12 +6,14 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
 #include "net/InternetHandle.h"
 #include "toolkit/CriticalSection.h"
 
+class CFetchReceiver;
 class COutBuf;
 
 // The connection flags as InternetGetConnectedState reports them.
@@ -42,22 +44,32 @@ public:
     CFetchSession(const CFetchSession&) = delete;
     CFetchSession& operator=(const CFetchSession&) = delete;
 
-    // FetchUrl over the session, from any thread: 4 when the connection state
-    // says offline or no internet handle can be opened; otherwise what
-    // FetchUrlOnHandle returns. Asks for the connection state every time (the
-    // system's own is read again at most once every kStateMaxAgeMs); the
-    // handle is opened on first use, with the agent text of that moment, and
-    // opened anew whenever the state differs from the one it was opened in.
+    // A fetch over the session into receiver, from any thread: 4 when the
+    // connection state says offline or no internet handle can be opened;
+    // otherwise what FetchUrlOnHandle returns. Asks for the connection state
+    // every time (the system's own is read again at most once every
+    // kStateMaxAgeMs); the handle is opened on first use, with the agent text
+    // of that moment, and opened anew whenever the state differs from the one
+    // it was opened in. Once a reply came on a handle, its later requests may
+    // go out on kept connections, and one the host dropped is retried.
+    int Fetch(const char* url, CFetchReceiver& receiver, int* httpStatus = nullptr);
+    // The same into a buffer, as FetchUrl.
     int Fetch(const char* url, COutBuf* sink, int* httpStatus = nullptr);
 
 private:
-    std::shared_ptr<const CInternetHandle> HandleFor(DWORD connectionFlags);
+    // An internet handle, and whether a reply came on it yet.
+    struct Handle {
+        explicit Handle(CInternetHandle opened) : internet(std::move(opened)) {}
+        CInternetHandle internet;
+        std::atomic<bool> hadReply{false};
+    };
+    std::shared_ptr<Handle> HandleFor(DWORD connectionFlags);
 
     const DWORD m_nMaxConnectionsPerServer;
     const ConnectionStateReader m_readState;
     CCriticalSection m_csHandle;  // guards the two below
     // The handle is shared with the fetches running on it: one that began
     // before a reopen ends on the handle it began with, which closes after it.
-    std::shared_ptr<const CInternetHandle> m_handle;
+    std::shared_ptr<Handle> m_handle;
     DWORD m_nOpenedFlags = 0;
 };

@@ -4,19 +4,15 @@
 #include <io.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <vector>
 
 #include "common/AnsiText.h"
-#include "common/OutBuf.h"
 #include "net/Download.h"
 #include "server/AssetPath.h"
 #include "server/CachePolicy.h"
 #include "server/GenericServer.h"
 
 namespace {
-
-constexpr int kHttpOk = 200;
 
 uint64_t Ticks(const FILETIME& time) {
     return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -30,18 +26,6 @@ std::string NarrowAsciiName(const wchar_t* name) {
         narrow.push_back(static_cast<char>(*name));
     }
     return narrow;
-}
-
-bool WriteAll(HANDLE file, const COutBuf& body) {
-    const char* data = body.GetData();
-    int32_t left = body.GetLength();
-    while (left > 0) {
-        DWORD written = 0;
-        if (!::WriteFile(file, data, static_cast<DWORD>(left), &written, nullptr) || written == 0) return false;
-        data += written;
-        left -= static_cast<int32_t>(written);
-    }
-    return true;
 }
 
 FILETIME Now() {
@@ -75,83 +59,7 @@ uint64_t RefreshLastUse(const std::string& path) {
     return MarkUsed(wide, now) ? Ticks(now) : 0;
 }
 
-// A copy of body that several readers can hold.
-CRecentAssets::Body SharedCopy(const COutBuf& body) {
-    return std::make_shared<const std::string>(body.GetData() ? body.GetData() : "",
-                                               static_cast<size_t>(body.GetLength()));
-}
-
-// A copy of body to keep in memory, or none when it is too large to be kept.
-CRecentAssets::Body CopyToKeep(const COutBuf& body) {
-    if (static_cast<size_t>(body.GetLength()) > CRecentAssets::kMaxAssetBytes) return nullptr;
-    return SharedCopy(body);
-}
-
-bool AnswersOthers(const AssetOutcome& outcome) {
-    return outcome.source == AssetSource::kCache || outcome.source == AssetSource::kFetched ||
-           outcome.source == AssetSource::kCdnError;
-}
-
 }  // namespace
-
-// One fetch of a missing asset that other requests of the same target wait
-// for. Its result is shared when the fetch produced a reply to answer with.
-struct CAssetCache::Flight {
-    std::mutex lock;
-    std::condition_variable finished;
-    bool done = false;              // guarded by lock, as are the two below
-    AssetOutcome outcome;
-    CRecentAssets::Body body;       // null when the others must fetch for themselves
-    int followers = 0;              // guarded by the cache's m_flightsLock
-};
-
-// The request that makes a flight's fetch. It ends the flight when it goes,
-// with a failure unless Finish gave the result, so that no follower waits for
-// a fetch that will never end (one that threw, say).
-class CAssetCache::CFlightLead {
-public:
-    CFlightLead(CAssetCache& cache, std::string name, std::shared_ptr<Flight> flight)
-        : m_cache(cache), m_strName(std::move(name)), m_flight(std::move(flight)) {}
-    ~CFlightLead() {
-        if (m_flight) End(AssetOutcome{}, nullptr);
-    }
-    CFlightLead(const CFlightLead&) = delete;
-    CFlightLead& operator=(const CFlightLead&) = delete;
-
-    // Hands the followers the outcome and a copy of body when it answers them.
-    void Finish(const AssetOutcome& outcome, const COutBuf& body) {
-        int followers = 0;
-        {
-            const std::lock_guard<std::mutex> guard(m_cache.m_flightsLock);
-            m_cache.m_flights.erase(m_strName);  // later requests find the file or fetch anew
-            followers = m_flight->followers;
-        }
-        CRecentAssets::Body shared;
-        if (followers > 0 && AnswersOthers(outcome)) shared = SharedCopy(body);
-        End(outcome, std::move(shared));
-    }
-
-private:
-    void End(const AssetOutcome& outcome, CRecentAssets::Body body) {
-        {
-            const std::lock_guard<std::mutex> guard(m_cache.m_flightsLock);
-            const auto found = m_cache.m_flights.find(m_strName);
-            if (found != m_cache.m_flights.end() && found->second == m_flight) m_cache.m_flights.erase(found);
-        }
-        {
-            const std::lock_guard<std::mutex> guard(m_flight->lock);
-            m_flight->done = true;
-            m_flight->outcome = outcome;
-            m_flight->body = std::move(body);
-        }
-        m_flight->finished.notify_all();
-        m_flight.reset();
-    }
-
-    CAssetCache& m_cache;
-    const std::string m_strName;
-    std::shared_ptr<Flight> m_flight;
-};
 
 // Counts a store as under way, unless the cache is closed for exit.
 class CAssetCache::CStoreTicket {
@@ -193,7 +101,10 @@ CAssetCache::CAssetCache(std::string cdnBase, uint64_t limitBytes, ConnectionSta
     : m_strCdnBase(std::move(cdnBase)),
       m_session(CGenericServer::kMaxConnections, std::move(readState)),
       m_nLimitBytes(limitBytes),
-      m_hNoStores(::CreateEventW(nullptr, TRUE, TRUE, nullptr)) {}
+      m_hNoStores(::CreateEventW(nullptr, TRUE, TRUE, nullptr)),
+      m_fetches(kMaxFetches) {}
+
+CAssetCache::~CAssetCache() = default;
 
 void CAssetCache::Open(const std::string& root) {
     m_strRoot = root;
@@ -201,18 +112,21 @@ void CAssetCache::Open(const std::string& root) {
     Maintain(true);
 }
 
-AssetOutcome CAssetCache::Load(std::string_view target, COutBuf& body, CRecentAssets::Body* kept) {
-    if (!IsSafeRequestTarget(target)) return {AssetSource::kRefusedTarget, 0, 0};
+AssetBody CAssetCache::Load(std::string_view target) {
+    AssetBody body;
+    if (!IsSafeRequestTarget(target)) {
+        body.outcome = {AssetSource::kRefusedTarget, 0, 0};
+        return body;
+    }
     const std::string name = CacheFileName(target);
     const std::string path = m_strRoot + name;
-    if (ServeKept(name, path, body, kept) || ReadStored(name, path, body)) return {AssetSource::kCache, 0, 0};
-    return FetchOnce(target, name, path, body);
+    if (ServeKept(name, path, &body) || OpenStored(name, path, &body)) return body;
+    return FetchOrJoin(target, name, path);
 }
 
 // A hit from memory. Once an hour it marks the file used, as a hit from the
 // disk does; a file found gone then is forgotten and the asset fetched anew.
-bool CAssetCache::ServeKept(const std::string& name, const std::string& path, COutBuf& body,
-                            CRecentAssets::Body* kept) {
+bool CAssetCache::ServeKept(const std::string& name, const std::string& path, AssetBody* body) {
     const FILETIME now = Now();
     const CRecentAssets::Hit hit = m_recent.Find(name, Ticks(now));
     if (!hit.body) return false;
@@ -220,103 +134,124 @@ bool CAssetCache::ServeKept(const std::string& name, const std::string& path, CO
         m_recent.Forget(name);
         return false;
     }
-    if (kept) {
-        *kept = hit.body;
-        return true;
-    }
-    return body.Append(hit.body->data(), static_cast<int32_t>(hit.body->size()));
-}
-
-// A hit from the disk; a small asset is kept in memory for the next one. An
-// empty file counts as present; one that cannot be read whole does not.
-bool CAssetCache::ReadStored(const std::string& name, const std::string& path, COutBuf& body) {
-    const uint64_t epoch = m_recent.Epoch();
-    if (!body.LoadFromFile(path.c_str())) return false;
-    const uint64_t lastUse = RefreshLastUse(path);
-    if (lastUse != 0) m_recent.Keep(name, CopyToKeep(body), lastUse, epoch);
+    body->outcome = {AssetSource::kCache, 0, 0};
+    body->bytes = hit.body;
     return true;
 }
 
-// A miss: the first request of a target fetches it; the others that come
-// while it does wait for its result.
-AssetOutcome CAssetCache::FetchOnce(std::string_view target, const std::string& name, const std::string& path,
-                                    COutBuf& body) {
-    std::shared_ptr<Flight> flight;
-    bool leads = false;
+// A hit from the disk. A small asset is read whole and kept in memory for
+// the next one; a larger one is sent from its open file, which clear-cache
+// and eviction may delete meanwhile: the reply goes on from the handle. An
+// empty file counts as present; one that cannot be read does not.
+bool CAssetCache::OpenStored(const std::string& name, const std::string& path, AssetBody* body) {
+    const uint64_t epoch = m_recent.Epoch();
+    CHandle file(::CreateFileW(WidenAnsi(path).c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxFetchBytes) return false;
+    const uint64_t length = static_cast<uint64_t>(size.QuadPart);
+    CRecentAssets::Body bytes;
+    if (length <= CRecentAssets::kMaxAssetBytes) {
+        auto whole = std::make_shared<std::string>(static_cast<size_t>(length), '\0');
+        DWORD read = 0;
+        if (length > 0 && (!::ReadFile(file.get(), whole->data(), static_cast<DWORD>(length), &read, nullptr) ||
+                           read != length)) {
+            return false;
+        }
+        bytes = std::move(whole);
+    }
+    const uint64_t lastUse = RefreshLastUse(path);
+    if (lastUse != 0 && bytes) m_recent.Keep(name, bytes, lastUse, epoch);
+    body->outcome = {AssetSource::kCache, 0, 0};
+    if (bytes) {
+        body->bytes = std::move(bytes);
+    } else {
+        body->file = std::move(file);
+        body->fileLength = length;
+    }
+    return true;
+}
+
+// A miss: the first request of a target starts its fetch; the others that
+// come while it runs read from the same fill.
+AssetBody CAssetCache::FetchOrJoin(std::string_view target, const std::string& name, const std::string& path) {
+    static std::atomic<uint32_t> sequence{0};
+    const std::wstring tempPath =
+        WidenAnsi(CacheTempFilePath(path, ::GetCurrentProcessId(), ::GetCurrentThreadId(), ++sequence));
+    auto fill = std::make_shared<CAssetFill>(tempPath, WidenAnsi(path));
+    AssetBody body;
     {
         const std::lock_guard<std::mutex> guard(m_flightsLock);
-        std::shared_ptr<Flight>& slot = m_flights[name];
-        if (!slot) {
-            slot = std::make_shared<Flight>();
-            leads = true;
-        } else {
-            ++slot->followers;
+        std::shared_ptr<CAssetFill>& slot = m_flights[name];
+        if (slot) {
+            body.fill = slot;
+            body.joined = true;
+            return body;
         }
-        flight = slot;
+        slot = fill;
     }
-    if (!leads) {
-        std::unique_lock<std::mutex> guard(flight->lock);
-        flight->finished.wait(guard, [&] { return flight->done; });
-        if (flight->body) {
-            const AssetOutcome outcome = flight->outcome;
-            const CRecentAssets::Body shared = flight->body;
-            guard.unlock();
-            if (body.Append(shared->data(), static_cast<int32_t>(shared->size()))) return outcome;
-        }
-        guard.unlock();
-        return FetchAndStore(target, name, path, body);
-    }
-
-    CFlightLead lead(*this, name, std::move(flight));
     // Another request may have stored it between this one's look and its
-    // joining.
-    AssetOutcome outcome{AssetSource::kCache, 0, 0};
-    if (!ReadStored(name, path, body)) outcome = FetchAndStore(target, name, path, body);
-    lead.Finish(outcome, body);
-    return outcome;
-}
-
-AssetOutcome CAssetCache::FetchAndStore(std::string_view target, const std::string& name, const std::string& path,
-                                        COutBuf& body) {
+    // joining; any that joined meanwhile look again.
+    if (OpenStored(name, path, &body)) {
+        EndFlight(name, fill);
+        fill->Finish(kFetchNoRequest, 0);
+        return body;
+    }
     std::string url(m_strCdnBase);
     url += target;
-    int status = 0;
-    const int result = m_session.Fetch(url.c_str(), &body, &status);
-    if (result != kFetchComplete) return {AssetSource::kNoReply, status, result};
-    // An error page must not become the asset for good.
-    if (status != kHttpOk) return {AssetSource::kCdnError, status, result};
-    // What memory holds follows the disk: the new file, or nothing when it
-    // could not be stored or the cache was emptied meanwhile.
-    const uint64_t epoch = m_recent.Epoch();
-    const bool stored = Store(path, body);
-    m_recent.Keep(name, stored ? CopyToKeep(body) : nullptr, Ticks(Now()), epoch);
-    return {AssetSource::kFetched, status, result};
+    if (!StartFill(fill, std::move(url), name)) {
+        EndFlight(name, fill);
+        fill->Finish(kFetchNoRequest, 0);
+        body.outcome = {AssetSource::kNoReply, 0, kFetchNoRequest};
+        return body;
+    }
+    body.fill = std::move(fill);
+    return body;
 }
 
-// Writes body to a private temporary file beside finalPath, flushes it to the
-// disk and renames it over finalPath. Without the flush a power cut could
-// leave the rename done and the data not: an empty file, served for good.
-// On any failure the temporary file is removed and finalPath is left as it was.
-bool CAssetCache::Store(const std::string& finalPath, const COutBuf& body) {
-    const CStoreTicket ticket(*this);
-    if (!ticket) return false;
-    static std::atomic<uint32_t> sequence{0};
-    const std::wstring temp =
-        WidenAnsi(CacheTempFilePath(finalPath, ::GetCurrentProcessId(), ::GetCurrentThreadId(), ++sequence));
-    CHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    bool stored = WriteAll(file.get(), body) && ::FlushFileBuffers(file.get());
-    stored = ::CloseHandle(file.release()) && stored;
-    // The rename also fails while a reader holds the final file open; that
-    // file is complete already, so dropping ours loses nothing.
-    stored = stored && ::MoveFileExW(temp.c_str(), WidenAnsi(finalPath).c_str(),
-                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!stored) {
-        ::DeleteFileW(temp.c_str());
-        return false;
+// Creates the fill's temporary file (and the cache directory again, should
+// it have been deleted) and hands the fetch to a thread of its own.
+bool CAssetCache::StartFill(const std::shared_ptr<CAssetFill>& fill, std::string url, const std::string& name) {
+    if (!fill->CreateTemporaryFile()) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_PATH_NOT_FOUND) return false;
+        MakeDirectories(m_strRoot.c_str());
+        if (!fill->CreateTemporaryFile()) return false;
     }
-    m_nStoredBytes += static_cast<uint64_t>(body.GetLength());
-    return true;
+    return m_fetches.Run([this, fill, url = std::move(url), name] { RunFetch(fill, url, name); });
+}
+
+// On a fetch thread. What memory holds follows the disk: the new file's
+// bytes when small, or nothing when it could not be stored or the cache was
+// emptied meanwhile. The fill leaves the flights only once stored, so that a
+// request that comes meanwhile reads from it rather than fetching again; it
+// is finished once the cache is back within its limit.
+void CAssetCache::RunFetch(const std::shared_ptr<CAssetFill>& fill, const std::string& url, const std::string& name) {
+    int status = 0;
+    const int result = m_session.Fetch(url.c_str(), *fill, &status);
+    const CAssetFill::View view = fill->Look();
+    const bool storable = result == kFetchComplete && view.outcome.source == AssetSource::kFetched &&
+                          view.written == view.length;
+    bool stored = false;
+    if (storable) {
+        const uint64_t epoch = m_recent.Epoch();
+        {
+            const CStoreTicket ticket(*this);
+            stored = ticket && fill->Store();
+        }
+        m_recent.Keep(name, stored ? fill->Memory() : nullptr, Ticks(Now()), epoch);
+        if (stored) m_nStoredBytes += view.length;
+    }
+    EndFlight(name, fill);
+    if (stored) TrimIfOverLimit();
+    fill->Finish(result, status);
+}
+
+void CAssetCache::EndFlight(const std::string& name, const std::shared_ptr<CAssetFill>& fill) {
+    const std::lock_guard<std::mutex> guard(m_flightsLock);
+    const auto found = m_flights.find(name);
+    if (found != m_flights.end() && found->second == fill) m_flights.erase(found);
 }
 
 void CAssetCache::TrimIfOverLimit() {

@@ -14,12 +14,12 @@
 #include <unordered_map>
 
 #include "net/FetchSession.h"
+#include "server/AssetFill.h"
 #include "server/AssetOutcome.h"
+#include "server/FetchWorkers.h"
 #include "server/RecentAssets.h"
 #include "toolkit/CriticalSection.h"
 #include "toolkit/ScopedResource.h"
-
-class COutBuf;
 
 // Creates every missing directory along path (backslashes or slashes). 0 for
 // an empty path; -1 when creating one of them failed; otherwise the result of
@@ -27,12 +27,32 @@ class COutBuf;
 // does for a path ending in a separator).
 int MakeDirectories(const char* path);
 
+// What the cache hands out for a request target: the body in memory, an open
+// cache file, or the fill of a fetch under way; or none, and the outcome
+// says why.
+struct AssetBody {
+    // Final for bytes, a file or none; for a fill, its view says what the
+    // reply is once the head has come.
+    AssetOutcome outcome;
+    CRecentAssets::Body bytes;          // the whole body, shared with memory's copy
+    CHandle file;                       // a cache file of fileLength bytes, read from its start
+    uint64_t fileLength = 0;
+    std::shared_ptr<CAssetFill> fill;   // a fetch under way
+    bool joined = false;                // the fetch is another request's: when it fails before its head, Load again
+};
+
 class CAssetCache {
 public:
+    // At most this many fetches from the CDN run at once, as many as the
+    // connections; a miss beyond it is not fetched.
+    static constexpr size_t kMaxFetches = 128;
+
     // cdnBase: where missing assets are fetched from. limitBytes: the size
     // the stored assets may reach before the least recently used go.
     // readState: the connection state of the fetches (tests inject theirs).
     CAssetCache(std::string cdnBase, uint64_t limitBytes, ConnectionStateReader readState = {});
+    // Waits for the fetches under way to end.
+    ~CAssetCache();
     CAssetCache(const CAssetCache&) = delete;
     CAssetCache& operator=(const CAssetCache&) = delete;
 
@@ -43,17 +63,17 @@ public:
     void Open(const std::string& root);
     const std::string& Root() const { return m_strRoot; }
 
-    // Fills body (empty at the call) with the asset named by the request
-    // target: from the copy kept in memory or the cache file when there is
-    // one (either counts as a use of the file, recorded in its time once an
-    // hour), else from the CDN base + target. Only a complete 200 reply is
-    // stored: written to a temporary file, flushed to the disk, then renamed
-    // over the final name, so neither a reader nor a power cut ever leaves a
-    // partly written asset there. Concurrent misses of one target make one
-    // fetch, whose reply answers them all; when it fails, each fetches for
-    // itself. With kept given, an asset held in memory is handed over there
-    // instead of copied into body.
-    AssetOutcome Load(std::string_view target, COutBuf& body, CRecentAssets::Body* kept = nullptr);
+    // The body of the asset named by the request target: the copy kept in
+    // memory, or the cache file (a small one read whole and kept in memory);
+    // either counts as a use of the file, recorded in its time once an hour.
+    // Otherwise a fetch of the CDN base + target, handed out as its fill
+    // while it runs on a thread of its own: it writes a temporary file at the
+    // CDN's pace whoever reads it, and a complete 200 reply from the CDN's
+    // own host is flushed and renamed over the final name, so neither a
+    // reader nor a power cut ever leaves a partly written asset there; the
+    // cache is trimmed after every store. Requests of a target being fetched
+    // get the same fill: one fetch.
+    AssetBody Load(std::string_view target);
 
     // The cache directory was emptied (clear-cache): the copies kept in
     // memory go too.
@@ -61,7 +81,8 @@ public:
 
     // When the stored assets have grown past the limit, deletes the least
     // recently used until about 90 % of it is left. One caller trims at a
-    // time; the others return at once. Never touches a file being written.
+    // time; the others return at once. Never touches a file being written;
+    // one being read goes once its readers are done.
     void TrimIfOverLimit();
 
     // From now on nothing is stored; waits up to milliseconds for stores
@@ -74,24 +95,21 @@ public:
 
 private:
     class CStoreTicket;
-    class CFlightLead;
-    struct Flight;
 
-    bool ServeKept(const std::string& name, const std::string& path, COutBuf& body, CRecentAssets::Body* kept);
-    bool ReadStored(const std::string& name, const std::string& path, COutBuf& body);
-    AssetOutcome FetchOnce(std::string_view target, const std::string& name, const std::string& path,
-                           COutBuf& body);
-    AssetOutcome FetchAndStore(std::string_view target, const std::string& name, const std::string& path,
-                               COutBuf& body);
-    bool Store(const std::string& finalPath, const COutBuf& body);
+    bool ServeKept(const std::string& name, const std::string& path, AssetBody* body);
+    bool OpenStored(const std::string& name, const std::string& path, AssetBody* body);
+    AssetBody FetchOrJoin(std::string_view target, const std::string& name, const std::string& path);
+    bool StartFill(const std::shared_ptr<CAssetFill>& fill, std::string url, const std::string& name);
+    void RunFetch(const std::shared_ptr<CAssetFill>& fill, const std::string& url, const std::string& name);
+    void EndFlight(const std::string& name, const std::shared_ptr<CAssetFill>& fill);
     void Maintain(bool removeLeftovers);
 
     std::string m_strRoot;
     const std::string m_strCdnBase;
     CFetchSession m_session;
     CRecentAssets m_recent;
-    std::mutex m_flightsLock;  // guards m_flights and each Flight's followers
-    std::unordered_map<std::string, std::shared_ptr<Flight>> m_flights;  // by cache file name
+    std::mutex m_flightsLock;  // guards m_flights
+    std::unordered_map<std::string, std::shared_ptr<CAssetFill>> m_flights;  // by cache file name
     const uint64_t m_nLimitBytes;
     std::atomic<uint64_t> m_nStoredBytes{0};
     std::atomic<bool> m_bTrimming{false};
@@ -99,4 +117,5 @@ private:
     int m_nStoresUnderWay = 0;
     bool m_bClosed = false;
     CHandle m_hNoStores;           // manual reset: set while no store is under way
+    CFetchWorkers m_fetches;       // last: its threads use everything above
 };

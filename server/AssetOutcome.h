@@ -3,9 +3,10 @@
 
 // Where a body came from.
 enum class AssetSource {
-    kCache,          // read whole from its cache file
-    kFetched,        // fetched whole from the CDN with status 200, and stored
-    kCdnError,       // the CDN answered whole with another status; the body is its error page; not stored
+    kCache,          // from its cache file, or the copy of it kept in memory
+    kFetched,        // fetched from the CDN with status 200, and stored once it arrived whole
+    kPassedOn,       // fetched with status 200 through a redirect to another host: served, never stored
+    kCdnError,       // the CDN answered with another status; the body is its error page; not stored
     kNoReply,        // no usable reply: offline, no Content-Length, cut short or stalled; the body holds what came
     kRefusedTarget,  // the target is unsafe to append to the CDN base: nothing fetched, nothing stored
 };

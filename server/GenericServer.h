@@ -1,8 +1,14 @@
 // CGenericServer: a TCP server with a thread for each open connection (kept a
-// while for the next one), in Winsock 2's event-object style. It knows nothing of HTTP: a derived class says when
-// received bytes form a request, how a request's body is framed, and what the
-// reply holds. It bounds what peers can make it hold: connections, the reply
-// blocks kept between replies, and the bytes pending per connection.
+// while for the next one), in Winsock 2's event-object style. It knows
+// nothing of HTTP: a derived class says when received bytes form a request,
+// how a request's body is framed, and where the reply's bytes come from; the
+// reply is sent as they come and as the socket takes them. It bounds what
+// peers can make it hold: connections, the bytes pending per connection, and
+// what a reply holds of its own while it goes out.
+//
+// Its parts: the listener (GenericServer.cpp), the workers and the handover
+// of connections to them (ServerWorkers.cpp), and the connection
+// (ServerConnection.cpp).
 #pragma once
 
 #include <winsock2.h>
@@ -19,13 +25,10 @@
 #include "toolkit/CriticalSection.h"
 #include "toolkit/ScopedResource.h"
 
-class COutBuf;
+class CReplySource;
 
 class CGenericServer {
 public:
-    // Bytes that a reply sends without a copy of its own.
-    using SharedBytes = std::shared_ptr<const std::string>;
-
     // Connections open at once. When one more arrives, the open connection
     // that has gone longest without completing a request is closed to make
     // room (one inside a request only when no other is left), so idle or
@@ -40,17 +43,16 @@ public:
     static constexpr DWORD kIdleWorkerMs = 5000;
     static constexpr size_t kMaxIdleWorkers = 16;
     static constexpr int32_t kReceivePiece = 16384;           // per read
-    static constexpr int32_t kMaxSendPiece = 2097152;         // per WSASend
-    // A reply block is kept for a connection's next reply when it is at most
-    // this large and the blocks kept by all connections together stay within
-    // kMaxKeptReplyBytes; otherwise it is freed once its reply has gone out.
-    static constexpr int32_t kMaxKeptReplyBlock = 4 << 20;
-    static constexpr int64_t kMaxKeptReplyBytes = 32 << 20;
+    static constexpr uint32_t kMaxSendPiece = 2097152;        // per WSASend
     static constexpr DWORD kDefaultIdleTimeoutMs = 120000;    // a quiet connection is closed
     // After its last reply a connection stops sending and reads (and drops)
     // what the peer still sends, for at most this long, so that closing with
     // unread bytes cannot reset the reply away.
     static constexpr DWORD kLingerMs = 2000;
+    // A reply waiting for room in the socket of a peer that has closed its
+    // side looks again this often: a peer that has gone entirely may never
+    // make room, nor say so.
+    static constexpr DWORD kPeerClosedPollMs = 250;
     static constexpr DWORD kStartTimeoutMs = 30000;
     static constexpr DWORD kRelistenPauseMs = 1000;           // between attempts to listen
     static constexpr int kAcceptsPerWake = 32;
@@ -106,23 +108,18 @@ protected:
     // before the next request is read. There are none unless a derived class
     // says so.
     virtual BodyFraming FrameBody(std::string_view requestText);
-    // Appends the reply to out, or its head when the rest is bytes held
-    // elsewhere: then *tail, sent after out's bytes, shares them. May set
-    // *keepAlive to 1 (keep the connection) or 0 (close it after the reply).
-    // False closes the connection without a reply. Called on many threads at
-    // once.
-    virtual bool HandleRequest(std::string_view requestText, COutBuf* out, SharedBytes* tail, int32_t* keepAlive) = 0;
+    // The reply to a request: its source, which the connection sends from
+    // as the bytes come. May set *keepAlive to 1 (keep the connection) or 0
+    // (close it after the reply). None closes the connection without a
+    // reply. Called on many threads at once; it should not wait on the
+    // network: a reply whose bytes are still to come says so to the
+    // connection instead.
+    virtual std::unique_ptr<CReplySource> HandleRequest(std::string_view requestText, int32_t* keepAlive) = 0;
 
 private:
     struct Worker;
     struct WorkerStart;
-    struct Connection;
-    enum class SendOutcome { kDone, kPending, kFailed };
-    enum class Flow {
-        kGoOn,    // wait for the next network event
-        kClose,   // the server closes: what was sent stays readable
-        kBroken,  // the peer has gone, or the connection broke: close at once
-    };
+    class Connection;
 
     template <void (CGenericServer::*Run)()>
     static unsigned __stdcall ServiceThread(void* server);
@@ -142,15 +139,6 @@ private:
     void RunWorker(Worker& worker);
     bool WaitForNextConnection(Worker& worker);
     void EndWorker(std::list<Worker>::iterator worker);
-    void RunConnection(SOCKET socket, WSAEVENT event, Worker& worker);
-    size_t ReadOnce(Connection& connection);
-    Flow Pump(Connection& connection);
-    Flow ServeRequests(Connection& connection);
-    Flow ReplySent(Connection& connection);
-    SendOutcome SendReply(Connection& connection);
-    void Linger(Connection& connection);
-    void KeepOrFreeReplyBlock(Connection& connection);
-    void ForgetKeptReplyBlock(Connection& connection);
 
     CWinsockReference m_winsock;           // held from Start until Stop: the last user lets it go
     CHandle m_hListenThread;
@@ -162,7 +150,6 @@ private:
     std::list<Worker> m_workers;           // one per running connection thread
     std::list<Worker> m_finished;          // threads that have ended their work, to be closed
     size_t m_nIdleWorkers = 0;
-    std::atomic<int64_t> m_nKeptReplyBytes{0};
     std::atomic<bool> m_bListening{false};
     uint16_t m_nPort = 0;
     bool m_bStarted = false;

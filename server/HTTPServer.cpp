@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "common/CurrentDirectory.h"
-#include "common/OutBuf.h"
+#include "server/AssetReply.h"
 #include "server/ContentTypes.h"
 #include "server/HttpReply.h"
 #include "server/HttpRequest.h"
@@ -56,7 +56,7 @@ bool CHTTPServer::EndService(DWORD milliseconds) {
 
 void CHTTPServer::OnAccept(const char*, uint16_t) {}
 
-void CHTTPServer::OnSent(int32_t) { m_cache.TrimIfOverLimit(); }
+void CHTTPServer::OnSent(int32_t) {}
 
 bool CHTTPServer::IsRequestComplete(std::string_view requestText) {
     return IsHttpRequestComplete(requestText);
@@ -64,47 +64,26 @@ bool CHTTPServer::IsRequestComplete(std::string_view requestText) {
 
 BodyFraming CHTTPServer::FrameBody(std::string_view requestText) { return HttpBodyFraming(requestText); }
 
-bool CHTTPServer::HandleRequest(std::string_view requestText, COutBuf* out, SharedBytes* tail, int32_t* keepAlive) {
+std::unique_ptr<CReplySource> CHTTPServer::HandleRequest(std::string_view requestText, int32_t* keepAlive) {
     HttpRequestLine request;
-    if (!ParseHttpRequest(requestText, &request)) return false;
+    if (!ParseHttpRequest(requestText, &request)) return nullptr;
     // A request that says nothing keeps what an earlier one asked for.
     if (request.asksClose) {
         *keepAlive = 0;
     } else if (request.asksKeepAlive) {
         *keepAlive = 1;
     }
-    const std::string target = request.isGet ? request.target : kNotImplementedPage;
+    std::string target = request.isGet ? request.target : kNotImplementedPage;
 
-    std::string contentType = kDefaultContentType;
+    CAssetReply::HeadFields head;
+    head.fixedStatus = request.isGet ? nullptr : "501 Not Implemented";
+    head.date = FormatHttpDate(UnixTimeNow());
+    head.keepAlive = *keepAlive != 0;
+    head.contentType = kDefaultContentType;
     const auto type = m_mimeTypes.find(TargetExtension(target));
-    if (type != m_mimeTypes.end()) contentType = type->second;
-
-    // A copy kept in memory is sent from where it is kept, behind the header;
-    // any other body goes straight into the (normally empty) output buffer
-    // and the header is put in front of it: no second copy of a large asset
-    // is made.
-    CRecentAssets::Body kept;
-    COutBuf separateBody;
-    COutBuf& body = out->IsEmpty() ? *out : separateBody;
-    const AssetOutcome outcome = m_cache.Load(target, body, &kept);
-    const char* status = request.isGet ? StatusForAsset(outcome) : "501 Not Implemented";
-    // A partial download is never presented as the asset.
-    if (!SendsBodyOf(outcome)) body.Reset();
-    const int32_t length = kept ? static_cast<int32_t>(kept->size()) : body.GetLength();
-
-    COutBuf header;
-    if (!AppendReplyHeader(header, status, FormatHttpDate(UnixTimeNow()), length, *keepAlive != 0, contentType)) {
-        return false;
-    }
-    // Without the memory for the whole reply the connection closes unanswered
-    // rather than sending a header that promises bytes that never come.
-    if (kept) {
-        if (!out->AppendBuffer(header)) return false;
-        *tail = std::move(kept);
-        return true;
-    }
-    if (&body == out) return out->Prepend(header.GetData(), header.GetLength());
-    return out->AppendBuffer(header) && out->AppendBuffer(separateBody);
+    if (type != m_mimeTypes.end()) head.contentType = type->second;
+    AssetBody body = m_cache.Load(target);
+    return std::make_unique<CAssetReply>(m_cache, std::move(target), std::move(body), std::move(head));
 }
 
 void CHTTPServer::ForgetKeptAssets() { m_cache.ForgetKeptCopies(); }

@@ -42,12 +42,10 @@ public:
 
 protected:
     void OnAccept(const char* address, uint16_t port) override;
-    // Trims the cache when the reply stored it past its limit: the reply has
-    // gone out already, so no request waits for it.
     void OnSent(int32_t byteCount) override;
     bool IsRequestComplete(std::string_view requestText) override;
     BodyFraming FrameBody(std::string_view requestText) override;
-    bool HandleRequest(std::string_view requestText, COutBuf* out, SharedBytes* tail, int32_t* keepAlive) override;
+    std::unique_ptr<CReplySource> HandleRequest(std::string_view requestText, int32_t* keepAlive) override;
 
 private:
     std::map<std::string, std::string> m_mimeTypes;

@@ -3,26 +3,32 @@
 faults: a flood of idle and trickling connections, a peer that sends a byte a
 second, a head with no line end, request bodies, a port taken at the start, a
 cache filled past its limit, clear-cache while a file is served, update and
-asset hosts that accept and never answer; and the end of the process measured
-from outside. Every peer is on loopback; every wait and count is bounded, and
+asset hosts that accept and never answer, readers of large assets that read
+nothing or reset, misses whose connections reset, CDN redirects within its
+host and to another; and the end of the process measured from outside. Every peer is on loopback; every wait and count is bounded, and
 a bound on time only guards against a hang. The figures are printed."""
 import hashlib
 import http.client
+import http.server
 import os
 import re
 import resource
 import socket
+import struct
 import subprocess
 import sys
 import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
-from e2e import (SERVER_PORT, WAIT_LIMIT, WINE_EXEC, Client, LoopbackOrigin, WorkFolderTestCase,  # noqa: E402
+from e2e import (SERVER_PORT, WAIT_LIMIT, WINE_EXEC, Client, LoopbackOrigin, Paced, WorkFolderTestCase,  # noqa: E402
                  client_test_arguments, count_game_windows, port_open, run_client_tests, wait_until)
 
 FLOOD_CONNECTIONS = 2000
 MEMORY_LIMIT_KIB = 300 * 1024
+LARGE_ASSET = 32 << 20
+IDLE_HIT_READERS = 48
+IDLE_MISS_READERS = 24
 ORDINARY_REPLY_LIMIT = 10  # seconds; the goal is under one
 EXIT_LIMIT = 3.5           # seconds from OK to the process's end and the port free; it used to take 4 to 6
 
@@ -98,6 +104,93 @@ class UniqueAssets:
         return (seed * (self.size // len(seed) + 1))[:self.size]
 
 
+class LargeAssets(UniqueAssets):
+    """32 MiB for /hit.bin and for every /u.bin target, each its own bytes."""
+
+    def __init__(self):
+        super().__init__(LARGE_ASSET)
+
+    def get(self, target):
+        if target == "/asset.js":
+            return b"var asset = 1;"
+        return super().get("/u.bin" + target if target == "/hit.bin" else target)
+
+
+def expected_digest(target):
+    return hashlib.sha256(LargeAssets().get(target)).hexdigest()
+
+
+def idle_reader(target):
+    """A connection that asks for target and then reads nothing."""
+    peer = socket.socket()
+    peer.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 65536)
+    peer.settimeout(WAIT_LIMIT)
+    peer.connect(("127.0.0.1", SERVER_PORT))
+    peer.sendall(f"GET {target} HTTP/1.0\r\n\r\n".encode())
+    return peer
+
+
+def read_reply_digest(peer):
+    """Reads one reply to the end: its status line, its body's length and
+    SHA-256, without holding the body."""
+    data = b""
+    while b"\r\n\r\n" not in data:
+        piece = peer.recv(65536)
+        if not piece:
+            return None, 0, None
+        data += piece
+    head, _, body = data.partition(b"\r\n\r\n")
+    length = int(re.search(rb"\r\nContent-Length: (\d+)", head).group(1))
+    digest = hashlib.sha256(body)
+    received = len(body)
+    while received < length:
+        piece = peer.recv(1 << 20)
+        if not piece:
+            break
+        digest.update(piece)
+        received += len(piece)
+    return head.split(b"\r\n")[0].decode(), received, digest.hexdigest()
+
+
+def reset(peer):
+    peer.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+    peer.close()
+
+
+class RedirectingCdn:
+    """The CDN on its port: /within.js redirects to another path of the same
+    host, /elsewhere.js to the same path on another port."""
+
+    def __init__(self, port, other_port, bodies):
+        self.requests = []
+        cdn = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                cdn.requests.append(self.path)
+                location = {"/within.js": f"http://127.0.0.1:{port}/moved/within.js",
+                            "/elsewhere.js": f"http://127.0.0.1:{other_port}/elsewhere.js"}.get(self.path)
+                body = b"" if location else bodies.get(self.path, b"missing")
+                self.send_response(302 if location else 200 if self.path in bodies else 404)
+                if location:
+                    self.send_header("Location", location)
+                self.send_header("Content-Length", str(len(body)))
+                self.send_header("Connection", "close")
+                self.end_headers()
+                self.wfile.write(body)
+
+            def log_message(self, *args):
+                pass
+
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+        self.server.daemon_threads = True
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+
+    def stop(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+
 class RunningProcess:
     """What Linux sees of the client: its resident memory and its threads."""
 
@@ -133,6 +226,44 @@ class RunningProcess:
 
     def threads(self):
         return len(os.listdir(f"/proc/{self.pid}/task"))
+
+
+class WatchedLoad:
+    """Until end(): the client's peak resident memory, and an ordinary client
+    asking for /asset.js ten times a second, with its latencies and failures;
+    and any further work, each given the event that end() sets."""
+
+    def __init__(self, process, *work):
+        self.process = process
+        self.stopped = threading.Event()
+        self.peak = process.resident_kib()
+        self.latencies, self.failures = [], []
+        self.threads = [threading.Thread(target=target, daemon=True) for target in (self.watch_memory, self.ask)]
+        self.threads += [threading.Thread(target=more, args=(self.stopped,), daemon=True) for more in work]
+        for thread in self.threads:
+            thread.start()
+
+    def watch_memory(self):
+        while not self.stopped.is_set():
+            self.peak = max(self.peak, self.process.resident_kib())
+            time.sleep(0.05)
+
+    def ask(self):
+        while not self.stopped.is_set():
+            began = time.monotonic()
+            try:
+                reply = ask("/asset.js", timeout=ORDINARY_REPLY_LIMIT)
+                if reply != (200, b"var asset = 1;"):
+                    self.failures.append(reply)
+            except OSError as error:
+                self.failures.append(error)
+            self.latencies.append(time.monotonic() - began)
+            time.sleep(0.1)
+
+    def end(self):
+        self.stopped.set()
+        for thread in self.threads:
+            thread.join()
 
 
 class HostilePeersTest(WorkFolderTestCase):
@@ -175,31 +306,10 @@ class HostilePeersTest(WorkFolderTestCase):
         figure(f"before the flood: {process.resident_kib() // 1024} MiB resident, "
                f"{process.private_kib() // 1024} MiB private, {threads_before} threads, {handles_before} handles")
 
-        stop = threading.Event()
-        peak = [process.resident_kib()]
-        latencies, failures = [], []
-
-        def watch_memory():
-            while not stop.is_set():
-                peak[0] = max(peak[0], process.resident_kib())
-                time.sleep(0.05)
-
-        def ordinary_client():
-            while not stop.is_set():
-                began = time.monotonic()
-                try:
-                    reply = ask("/asset.js", timeout=ORDINARY_REPLY_LIMIT)
-                    if reply != (200, b"var asset = 1;"):
-                        failures.append(reply)
-                except OSError as error:
-                    failures.append(error)
-                latencies.append(time.monotonic() - began)
-                time.sleep(0.1)
-
         peers, trickling = [], []
 
-        def trickle():
-            while not stop.is_set():
+        def trickle(stopped):
+            while not stopped.is_set():
                 for peer in list(trickling):
                     try:
                         peer.send(b"G")
@@ -207,9 +317,7 @@ class HostilePeersTest(WorkFolderTestCase):
                         trickling.remove(peer)  # closed by the server to make room
                 time.sleep(0.5)
 
-        helpers = [threading.Thread(target=work, daemon=True) for work in (watch_memory, ordinary_client, trickle)]
-        for helper in helpers:
-            helper.start()
+        load = WatchedLoad(process, trickle)
         began = time.monotonic()
         try:
             for index in range(FLOOD_CONNECTIONS):
@@ -223,16 +331,15 @@ class HostilePeersTest(WorkFolderTestCase):
                    f"{process.private_kib() // 1024} MiB private")
             time.sleep(3)
         finally:
-            stop.set()
-            for helper in helpers:
-                helper.join()
+            load.end()
             for peer in peers:
                 peer.close()
 
-        figure(f"peak resident memory during the flood: {peak[0] // 1024} MiB")
+        latencies, failures = load.latencies, load.failures
+        figure(f"peak resident memory during the flood: {load.peak // 1024} MiB")
         figure(f"ordinary requests during the flood: {len(latencies)}, worst {max(latencies) * 1000:.0f} ms, "
                f"failed {len(failures)}")
-        self.assertLess(peak[0], MEMORY_LIMIT_KIB)
+        self.assertLess(load.peak, MEMORY_LIMIT_KIB)
         self.assertEqual(failures, [])
         self.assertGreater(len(latencies), 5)
 
@@ -321,6 +428,8 @@ class HostilePeersTest(WorkFolderTestCase):
 
         for n in range(5):
             self.assertEqual(ask(f"/u.bin?v={n}")[0], 200)
+        # A reply may end just before its asset is stored.
+        self.assertTrue(wait_until(lambda: os.path.exists(path(4)), 10))
         # Hours on, in a later session: the copies a running client keeps in
         # memory carry their own times, so the files are aged while none runs.
         self.assertIsNotNone(self.client.close())
@@ -341,7 +450,7 @@ class HostilePeersTest(WorkFolderTestCase):
         figure(f"cache after 40 assets of 100 KiB with a limit of 1 MiB: {size() // 1024} KiB in "
                f"{len(os.listdir(cache))} files")
         for n in (37, 38, 39):
-            self.assertTrue(os.path.exists(path(n)), n)
+            self.assertTrue(wait_until(lambda: os.path.exists(path(n)), 10), n)
         # Each asset was fetched once (the CDN also answers the start page).
         assets = [target for target in self.cdn.requests if target.startswith("/u.bin")]
         self.assertEqual(sorted(assets), sorted(f"/u.bin?v={n}" for n in range(40)))
@@ -426,6 +535,112 @@ class HostilePeersTest(WorkFolderTestCase):
             for peer in list(silent):
                 silent.clear()
                 peer.close()
+
+    def test_large_replies_held_by_readers_that_read_nothing_or_reset(self):
+        self.start(replies=LargeAssets())
+        process = RunningProcess(self.client, "Quillmoor.exe")
+        cache = os.path.join(self.work, "vt_cdn", "cdn")
+        hit_file = os.path.join(cache, hashlib.md5(b"/hit.bin").hexdigest())
+        with idle_reader("/hit.bin") as first:
+            self.assertEqual(read_reply_digest(first)[2], expected_digest("/hit.bin"))
+        self.assertTrue(wait_until(lambda: os.path.exists(hit_file), 30))
+        time.sleep(1)
+        before = process.resident_kib()
+
+        load = WatchedLoad(process)
+        hits, misses = [], []
+        try:
+            hits = [idle_reader("/hit.bin") for _ in range(IDLE_HIT_READERS)]
+            time.sleep(3)
+            hits_peak = load.peak
+            misses = [idle_reader(f"/u.bin?v={n}") for n in range(IDLE_MISS_READERS)]
+            self.assertTrue(wait_until(lambda: len([t for t in self.cdn.requests if t.startswith("/u.bin?")])
+                                       == IDLE_MISS_READERS, 30))
+            time.sleep(3)  # the misses arrive and fill their files meanwhile
+            misses_peak = load.peak
+        finally:
+            load.end()
+        latencies, failures = load.latencies, load.failures
+        figure(f"resident memory: {before // 1024} MiB before, at most {hits_peak // 1024} MiB with "
+               f"{IDLE_HIT_READERS} idle readers of a {LARGE_ASSET >> 20} MiB hit, at most {misses_peak // 1024} MiB "
+               f"with {IDLE_MISS_READERS} more of distinct misses as large")
+        figure(f"ordinary requests meanwhile: {len(latencies)}, worst {max(latencies) * 1000:.0f} ms, "
+               f"failed {len(failures)}")
+        self.assertLess(misses_peak, MEMORY_LIMIT_KIB)
+        self.assertEqual(failures, [])
+
+        # Every reply is read to its end.
+        readers = hits + misses
+        targets = ["/hit.bin"] * IDLE_HIT_READERS + [f"/u.bin?v={n}" for n in range(IDLE_MISS_READERS)]
+        results = [None] * len(readers)
+
+        def read(index):
+            results[index] = read_reply_digest(readers[index])
+            readers[index].close()
+
+        threads = [threading.Thread(target=read, args=(i,)) for i in range(len(readers))]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join(WAIT_LIMIT)
+        for target, result in zip(targets, results):
+            self.assertEqual(result, ("HTTP/1.0 200 OK", LARGE_ASSET, expected_digest(target)), target)
+
+        # Readers that reset: what their replies held comes back.
+        time.sleep(1)
+        settled = process.resident_kib()
+        peers = [idle_reader("/hit.bin") for _ in range(IDLE_HIT_READERS)]
+        time.sleep(3)
+        held = process.resident_kib()
+        for peer in peers:
+            reset(peer)
+        reset_at = time.monotonic()
+        self.assertTrue(wait_until(lambda: process.resident_kib() < settled + 32 * 1024, 30))
+        figure(f"{IDLE_HIT_READERS} idle readers of the hit again: {held // 1024} MiB resident (from "
+               f"{settled // 1024}); back under {settled // 1024 + 32} MiB {time.monotonic() - reset_at:.1f} s "
+               f"after they reset")
+
+    def test_the_cache_limit_holds_when_misses_are_reset(self):
+        size = 256 * 1024
+        replies = {f"/r.bin?v={n}": Paced(os.urandom(size), seconds=1.0) for n in range(12)}
+        self.start(self.options.small_cache_exe, replies)
+        cache = os.path.join(self.work, "vt_cdn", "cdn")
+        for n in range(12):
+            peer = idle_reader(f"/r.bin?v={n}")
+            self.assertTrue(wait_until(lambda: f"/r.bin?v={n}" in self.cdn.requests, 30))
+            reset(peer)  # while its miss is still on its way
+
+        def settled():
+            names = os.listdir(cache)
+            return not any(".tmp" in name for name in names) and sum(
+                os.path.getsize(os.path.join(cache, name)) for name in names) <= 1 << 20
+
+        self.assertTrue(wait_until(settled, 30), os.listdir(cache))
+        total = sum(os.path.getsize(os.path.join(cache, name)) for name in os.listdir(cache))
+        figure(f"cache after 12 misses of 256 KiB whose connections reset, limit 1 MiB: {total // 1024} KiB in "
+               f"{len(os.listdir(cache))} files")
+        self.assertGreater(total, 0)  # they were stored, then trimmed
+
+    def test_a_redirect_to_another_host_is_served_and_not_stored(self):
+        spare = socket.socket()
+        spare.bind(("127.0.0.1", 0))
+        other_port = spare.getsockname()[1]
+        spare.close()
+        elsewhere = LoopbackOrigin(other_port, {"/elsewhere.js": b"from another host"})
+        redirecting = RedirectingCdn(self.options.cdn_port, other_port, {"/moved/within.js": b"moved within"})
+        try:
+            self.start()
+            self.assertEqual(ask("/elsewhere.js"), (200, b"from another host"))
+            self.assertEqual(ask("/within.js"), (200, b"moved within"))
+            cache = os.path.join(self.work, "vt_cdn", "cdn")
+            self.assertTrue(wait_until(
+                lambda: os.path.exists(os.path.join(cache, hashlib.md5(b"/within.js").hexdigest())), 10))
+            self.assertFalse(os.path.exists(os.path.join(cache, hashlib.md5(b"/elsewhere.js").hexdigest())))
+            self.assertEqual(ask("/elsewhere.js"), (200, b"from another host"))  # asked again, not stored
+            self.assertEqual(elsewhere.requests, ["/elsewhere.js"] * 2)
+        finally:
+            redirecting.stop()
+            elsewhere.stop()
 
     def test_the_process_ends_soon_after_ok_with_its_port_free(self):
         self.start(replies={})

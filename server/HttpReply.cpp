@@ -44,6 +44,7 @@ const char* StatusForAsset(const AssetOutcome& outcome) {
     switch (outcome.source) {
         case AssetSource::kCache:
         case AssetSource::kFetched:
+        case AssetSource::kPassedOn:
             return "200 OK";
         case AssetSource::kCdnError:
             return outcome.httpStatus == 404 ? "404 Not Found" : "502 Bad Gateway";
@@ -57,7 +58,7 @@ const char* StatusForAsset(const AssetOutcome& outcome) {
 
 bool SendsBodyOf(const AssetOutcome& outcome) {
     return outcome.source == AssetSource::kCache || outcome.source == AssetSource::kFetched ||
-           outcome.source == AssetSource::kCdnError;
+           outcome.source == AssetSource::kPassedOn || outcome.source == AssetSource::kCdnError;
 }
 
 bool AppendReplyHeader(COutBuf& out, const char* status, const std::string& date, int32_t contentLength,

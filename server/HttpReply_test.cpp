@@ -19,6 +19,7 @@ TEST(HttpReply, StatusAndBodyFollowTheAssetOutcome) {
     struct Case { AssetOutcome outcome; const char* status; bool body; };
     for (const Case& c : {Case{{AssetSource::kCache, 0, 0}, "200 OK", true},
                           Case{{AssetSource::kFetched, 200, 0}, "200 OK", true},
+                          Case{{AssetSource::kPassedOn, 200, 0}, "200 OK", true},
                           Case{{AssetSource::kCdnError, 404, 0}, "404 Not Found", true},
                           Case{{AssetSource::kCdnError, 500, 0}, "502 Bad Gateway", true},
                           Case{{AssetSource::kCdnError, 301, 0}, "502 Bad Gateway", true},

@@ -37,6 +37,12 @@ public:
     // Reads one whole reply; false when the connection closed or stalled first.
     // pauseEvery > 0 sleeps 1 ms after each pauseEvery bytes (a slow reader).
     bool ReadReply(TestReply* reply, size_t pauseEvery = 0);
+    // Reads until count bytes have come in all; false when the connection
+    // closed or stalled first.
+    bool ReadAtLeast(size_t count) { return Fill(count, 0); }
+    // What has come and was not taken by ReadReply: after a ReadReply that
+    // failed, the head and the part of the body that came.
+    const std::string& Received() const { return m_received; }
     // True when the server closed the connection with nothing more sent.
     bool ClosedByServer();
 

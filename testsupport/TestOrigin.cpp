@@ -53,6 +53,11 @@ std::string CTestOrigin::Url(std::string_view target) const {
     return "http://127.0.0.1:" + std::to_string(m_port) + std::string(target);
 }
 
+void CTestOrigin::SetReplyPace(const std::string& target, size_t pieceBytes, unsigned intervalMs) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_paces[target] = {pieceBytes, intervalMs};
+}
+
 void CTestOrigin::SetReply(const std::string& target, std::string reply) {
     std::lock_guard<std::mutex> guard(m_lock);
     m_replies[target] = std::move(reply);
@@ -157,6 +162,7 @@ void CTestOrigin::Answer(SOCKET client) {
         pending.erase(0, end + 4);
         std::string reply;
         unsigned delayMs = 0;
+        std::pair<size_t, unsigned> pace{reply.npos, 0};
         {
             std::lock_guard<std::mutex> guard(m_lock);
             m_requests.push_back(head);
@@ -166,6 +172,8 @@ void CTestOrigin::Answer(SOCKET client) {
             reply = found != m_replies.end() ? found->second : Reply(404, "no such asset");
             const auto delay = m_delays.find(target);
             if (delay != m_delays.end()) delayMs = delay->second;
+            const auto paced = m_paces.find(target);
+            if (paced != m_paces.end()) pace = paced->second;
         }
         if (answered > 0 && m_bResetKept) {
             const linger reset{1, 0};
@@ -174,7 +182,12 @@ void CTestOrigin::Answer(SOCKET client) {
             return;
         }
         ::Sleep(delayMs);
-        SendAll(client, reply);
+        bool whole = true;
+        for (size_t at = 0; whole && at < reply.size(); at += pace.first) {
+            if (at > 0) ::Sleep(pace.second);
+            whole = SendAll(client, std::string_view(reply).substr(at, pace.first));
+        }
+        if (whole) ++m_nRepliesSent;
         if (reply.find("\r\nConnection: close\r\n") != std::string::npos) break;
     }
     ::shutdown(client, SD_SEND);
@@ -214,6 +227,7 @@ void CStallingHost::Serve() {
             if (m_stopping) return;
             continue;
         }
+        ++m_connections;
         std::lock_guard<std::mutex> guard(m_lock);
         m_clients.push_back(client);
         if (m_mode != Mode::kSilent) m_crawlers.emplace_back([this, client] { Crawl(client); });

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <utility>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -42,6 +43,10 @@ public:
     void SetReply(const std::string& target, std::string reply);
     // Waits this long before it answers target.
     void SetReplyDelay(const std::string& target, unsigned milliseconds);
+    // Sends target's reply in pieces of pieceBytes, one every intervalMs.
+    void SetReplyPace(const std::string& target, size_t pieceBytes, unsigned intervalMs);
+    // How many replies have gone out to their last byte.
+    size_t RepliesSent() const { return m_nRepliesSent; }
     // From now on a kept connection that brings a second request is reset
     // instead of answered, as by a host that closed it just then.
     void ResetKeptConnections() { m_bResetKept = true; }
@@ -77,6 +82,8 @@ private:
     mutable std::mutex m_lock;
     std::map<std::string, std::string> m_replies;
     std::map<std::string, unsigned> m_delays;
+    std::map<std::string, std::pair<size_t, unsigned>> m_paces;
+    std::atomic<size_t> m_nRepliesSent{0};
     std::vector<std::string> m_requests;
     std::vector<std::thread> m_workers;
     std::thread m_acceptor;
@@ -98,6 +105,7 @@ public:
 
     // "http://127.0.0.1:<port>" followed by target.
     std::string Url(std::string_view target = "") const;
+    size_t ConnectionCount() const { return m_connections; }
 
 private:
     void Serve();
@@ -109,6 +117,7 @@ private:
     SOCKET m_listener = INVALID_SOCKET;
     uint16_t m_port = 0;
     std::atomic<bool> m_stopping{false};
+    std::atomic<size_t> m_connections{0};
     std::mutex m_lock;
     std::vector<SOCKET> m_clients;
     std::vector<std::thread> m_crawlers;

@@ -1,0 +1,168 @@
+#!/usr/bin/env python3
+"""The rounds of bench/stream: curl asks each client build for misses, and
+the same assets straight from the CDN, in the same run:
+- a 64 MiB asset from Debian's nginx on loopback: the whole time, through the
+  client and straight from nginx (best of the rounds of each);
+- a 16 MiB asset that the CDN trickles over 4 s: the first byte and the whole
+  through the client, against the same straight from the CDN (medians);
+- a CDN that accepts and never answers: when the client's reply comes, and
+  its status (once per build).
+Each build runs in a fresh client of its own, killed after its turn."""
+import argparse
+import os
+import shutil
+import socket
+import statistics
+import subprocess
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
+from e2e import SERVER_PORT, Client, LoopbackOrigin, Paced, port_open, wait_until  # noqa: E402
+from gamepage import NGINX_CONF, wait_for_port  # noqa: E402
+
+LARGE = 64 << 20
+TRICKLED = 16 << 20
+TRICKLE_SECONDS = 4.0
+
+
+def curl(url, limit=180):
+    """(seconds to the first byte, seconds in all, HTTP status) of one GET."""
+    out = subprocess.run(["curl", "-s", "-o", "/dev/null", "--max-time", str(limit), "-w",
+                          "%{time_starttransfer} %{time_total} %{http_code}", url],
+                         capture_output=True, text=True).stdout.split()
+    return float(out[0]), float(out[1]), int(out[2])
+
+
+class Nginx:
+    def __init__(self, site, work, port):
+        os.makedirs(work, exist_ok=True)
+        conf = os.path.join(work, "nginx.conf")
+        with open(conf, "w") as f:
+            f.write(NGINX_CONF.format(user="user root;\n" if os.geteuid() == 0 else "", work=work, port=port,
+                                      site=os.path.abspath(site)))
+        self.process = subprocess.Popen(["nginx", "-e", os.path.join(work, "error.log"), "-c", conf,
+                                         "-g", "daemon off;"], stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not wait_for_port(port):
+            raise RuntimeError(f"nginx did not start; see {work}/error.log")
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait()
+
+
+class Trickled:
+    """Any /trickled.bin target: 16 MiB, its head at once, the body over 4 s."""
+
+    def __init__(self):
+        self.body = os.urandom(TRICKLED)
+
+    def get(self, target):
+        return Paced(self.body, seconds=TRICKLE_SECONDS) if target.startswith("/trickled.bin") else None
+
+
+class SilentHost:
+    """Accepts connections on port and never answers."""
+
+    def __init__(self, port):
+        self.listener = socket.socket()
+        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.listener.bind(("127.0.0.1", port))
+        self.listener.listen(64)
+        self.peers = []
+        threading.Thread(target=self.hold, daemon=True).start()
+
+    def hold(self):
+        while True:
+            try:
+                self.peers.append(self.listener.accept()[0])
+            except OSError:
+                return
+
+    def stop(self):
+        self.listener.close()
+        for peer in self.peers:
+            peer.close()
+
+
+def with_client(exe, close_window, workdir, measure):
+    shutil.rmtree(workdir, ignore_errors=True)
+    os.makedirs(workdir)
+    client = Client(exe, close_window, workdir)
+    try:
+        if not client.wait_until_serving():
+            sys.exit(f"{exe}: the client did not start serving")
+        return measure()
+    finally:
+        client.process.kill()
+        client.process.wait()
+        client.log.close()
+        wait_until(lambda: not port_open(SERVER_PORT), 30)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", action="append", required=True, metavar="LABEL=EXE")
+    parser.add_argument("--close-window", required=True)
+    parser.add_argument("--cdn-port", type=int, required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--rounds", type=int, default=3)
+    options = parser.parse_args()
+    builds = [entry.split("=", 1) for entry in options.build]
+    shutil.rmtree(options.work, ignore_errors=True)
+    site = os.path.join(options.work, "site")
+    os.makedirs(site)
+    with open(os.path.join(site, "large.bin"), "wb") as f:
+        f.write(os.urandom(LARGE))
+    cdn = f"http://127.0.0.1:{options.cdn_port}"
+    client = f"http://127.0.0.1:{SERVER_PORT}"
+    serial = iter(range(1 << 30))
+
+    nginx = Nginx(site, os.path.join(options.work, "nginx"), options.cdn_port)
+    try:
+        direct = min(curl(f"{cdn}/large.bin?r={next(serial)}")[1] for _ in range(options.rounds))
+        large = {label: with_client(exe, options.close_window, os.path.join(options.work, f"large-{label}"),
+                                    lambda: min(curl(f"{client}/large.bin?r={next(serial)}")[1]
+                                                for _ in range(options.rounds)))
+                 for label, exe in builds}
+    finally:
+        nginx.stop()
+    print(f"64 MiB miss from nginx on loopback, best of {options.rounds}: curl straight {direct * 1000:.0f} ms")
+    for label, _ in builds:
+        print(f"  {label}: {large[label] * 1000:.0f} ms, {large[label] / direct:.2f}x curl straight")
+
+    origin = LoopbackOrigin(options.cdn_port, Trickled())
+    try:
+        straight = [curl(f"{cdn}/trickled.bin?r={next(serial)}") for _ in range(options.rounds)]
+        trickled = {label: with_client(exe, options.close_window, os.path.join(options.work, f"trickle-{label}"),
+                                       lambda: [curl(f"{client}/trickled.bin?r={next(serial)}")
+                                                for _ in range(options.rounds)])
+                    for label, exe in builds}
+    finally:
+        origin.stop()
+    first = statistics.median(t[0] for t in straight)
+    whole = statistics.median(t[1] for t in straight)
+    print(f"16 MiB miss trickled over {TRICKLE_SECONDS:g} s, medians of {options.rounds}: straight from the CDN "
+          f"first byte {first:.3f} s, whole {whole:.3f} s")
+    for label, _ in builds:
+        f = statistics.median(t[0] for t in trickled[label])
+        w = statistics.median(t[1] for t in trickled[label])
+        print(f"  {label}: first byte {f:.3f} s ({f - first:+.3f} s), whole {w:.3f} s ({w - whole:+.3f} s)")
+
+    silent = SilentHost(options.cdn_port)
+    try:
+        answers = {label: with_client(exe, options.close_window, os.path.join(options.work, f"silent-{label}"),
+                                      lambda: curl(f"{client}/stalled.png?r={next(serial)}"))
+                   for label, exe in builds}
+    finally:
+        silent.stop()
+    print("a CDN that accepts and never answers:")
+    for label, _ in builds:
+        print(f"  {label}: {answers[label][2]} after {answers[label][1]:.1f} s")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

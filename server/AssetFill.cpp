@@ -1,0 +1,149 @@
+#include "server/AssetFill.h"
+
+#include <algorithm>
+
+#include "server/RecentAssets.h"
+
+namespace {
+
+constexpr int kHttpOk = 200;
+
+// What a reply whose head says this is: an asset to store, one to pass on
+// only, or an error page.
+AssetSource SourceOfHead(const FetchHead& head) {
+    if (head.status != kHttpOk) return AssetSource::kCdnError;
+    return head.fromElsewhere ? AssetSource::kPassedOn : AssetSource::kFetched;
+}
+
+bool WriteAll(HANDLE file, const char* data, uint32_t count) {
+    while (count > 0) {
+        DWORD written = 0;
+        if (!::WriteFile(file, data, count, &written, nullptr) || written == 0) return false;
+        data += written;
+        count -= written;
+    }
+    return true;
+}
+
+}  // namespace
+
+CAssetFill::CAssetFill(std::wstring tempPath, std::wstring finalPath)
+    : m_strTempPath(std::move(tempPath)), m_strFinalPath(std::move(finalPath)) {}
+
+CAssetFill::~CAssetFill() {
+    m_hWriter.reset();
+    if (!m_bStored) ::DeleteFileW(m_strTempPath.c_str());
+}
+
+// Shared for reading only: no other writer, and no deletion while it is
+// written. Readers then open it sharing everything.
+bool CAssetFill::CreateTemporaryFile() {
+    m_hWriter.reset(::CreateFileW(m_strTempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(m_hWriter);
+}
+
+CAssetFill::View CAssetFill::Look() const {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    return m_view;
+}
+
+CHandle CAssetFill::OpenReader() const {
+    const std::lock_guard<std::mutex> guard(m_lock);  // never between the rename and the path it leads to
+    const std::wstring& path = m_bStored ? m_strFinalPath : m_strTempPath;
+    return CHandle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+void CAssetFill::Watch(HANDLE wake) {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    if (std::find(m_watchers.begin(), m_watchers.end(), wake) == m_watchers.end()) m_watchers.push_back(wake);
+}
+
+void CAssetFill::Unwatch(HANDLE wake) {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    m_watchers.erase(std::remove(m_watchers.begin(), m_watchers.end(), wake), m_watchers.end());
+}
+
+// Under the lock, so that no watcher's event is set once it has unwatched
+// (and may be closed).
+void CAssetFill::Publish() {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    for (const HANDLE wake : m_watchers) ::SetEvent(wake);
+}
+
+// A small asset is also gathered in memory, in a block of its announced
+// size: the readers send from it, and the cache keeps it once stored.
+bool CAssetFill::OnHead(const FetchHead& head) {
+    std::shared_ptr<std::string> memory;
+    if (head.length <= CRecentAssets::kMaxAssetBytes) {
+        memory = std::make_shared<std::string>(head.length, '\0');
+        m_pMemory = memory.get();
+    } else {
+        m_piece.resize(std::min<size_t>(head.length, kFetchPiece));
+    }
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_view.phase = Phase::kFilling;
+        m_view.headArrived = true;
+        m_view.outcome = {SourceOfHead(head), head.status, 0};
+        m_view.length = head.length;
+        m_view.memory = std::move(memory);
+    }
+    Publish();
+    return true;
+}
+
+char* CAssetFill::BodyRoom(uint32_t count) {
+    if (m_pMemory) {
+        const uint64_t written = Look().written;
+        return written + count <= m_pMemory->size() ? m_pMemory->data() + written : nullptr;
+    }
+    return count <= m_piece.size() ? m_piece.data() : nullptr;
+}
+
+// Every piece goes to the file, the small asset's from its block in memory.
+bool CAssetFill::OnBodyRead(uint32_t got) {
+    const char* bytes = m_piece.data();
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        if (m_pMemory) bytes = m_pMemory->data() + m_view.written;
+    }
+    if (!WriteAll(m_hWriter.get(), bytes, got)) return false;
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_view.written += got;
+    }
+    Publish();
+    return true;
+}
+
+// Without the flush a power cut could leave the rename done and the data
+// not: an empty file, served for good. The rename also fails while a reader
+// holds the final file open without sharing its deletion; that file is
+// complete already, so dropping ours loses nothing.
+bool CAssetFill::Store() {
+    bool flushed = ::FlushFileBuffers(m_hWriter.get()) != FALSE;
+    flushed = ::CloseHandle(m_hWriter.release()) && flushed;
+    if (!flushed) return false;
+    const std::lock_guard<std::mutex> guard(m_lock);
+    m_bStored = ::MoveFileExW(m_strTempPath.c_str(), m_strFinalPath.c_str(),
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    return m_bStored;
+}
+
+void CAssetFill::Finish(int fetchResult, int httpStatus) {
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        if (fetchResult == kFetchComplete && m_view.phase == Phase::kFilling && m_view.written == m_view.length) {
+            m_view.phase = Phase::kComplete;
+            m_view.outcome.fetchResult = fetchResult;
+        } else {
+            m_view.phase = Phase::kFailed;
+            m_view.outcome = {AssetSource::kNoReply, httpStatus, fetchResult};
+        }
+    }
+    Publish();
+}
+
+std::shared_ptr<const std::string> CAssetFill::Memory() const { return Look().memory; }
