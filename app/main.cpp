@@ -13,7 +13,9 @@
 CAppModule g_Module;
 // The control host's window class is there before any window needs it.
 static const bool g_bControlHostRegistered = RegisterControlHostClass();
-CNoDestroy<CHTTPServer> g_HttpServer(quillmoor::config::kCdnBase, quillmoor::config::kCacheLimitBytes);
+CNoDestroy<CHTTPServer> g_HttpServer(quillmoor::config::kCdnBase, quillmoor::config::kCacheLimitBytes,
+                                     quillmoor::config::kCdnIdleLimitMs ? quillmoor::config::kCdnIdleLimitMs
+                                                                        : kCdnFetchIdleLimitMs);
 CTranslucentDlg g_App;
 
 namespace {

@@ -39,10 +39,15 @@ target_link_libraries(quillmoor_windows
 
 # A client executable with its own local version, update base and update key
 # (128 hex digits, or empty for none), and optionally its own cache limit in
-# MiB (CACHE_LIMIT_MB) and asset CDN base (CDN_BASE); the other settings are
-# the build's.
+# MiB (CACHE_LIMIT_MB), asset CDN base (CDN_BASE) and CDN idle bound in ms
+# (CDN_IDLE_LIMIT_MS; by default the download client's own); the other
+# settings are the build's.
 function(quillmoor_add_client target version update_base update_key_hex)
-  cmake_parse_arguments(PARSE_ARGV 4 client "" "CACHE_LIMIT_MB;CDN_BASE" "")
+  cmake_parse_arguments(PARSE_ARGV 4 client "" "CACHE_LIMIT_MB;CDN_BASE;CDN_IDLE_LIMIT_MS" "")
+  set(QUILLMOOR_CDN_IDLE_LIMIT_MS 0)
+  if(DEFINED client_CDN_IDLE_LIMIT_MS)
+    set(QUILLMOOR_CDN_IDLE_LIMIT_MS ${client_CDN_IDLE_LIMIT_MS})
+  endif()
   set(QUILLMOOR_LOCAL_VERSION ${version})
   set(QUILLMOOR_UPDATE_BASE ${update_base})
   set(QUILLMOOR_UPDATE_KEY_HEX "${update_key_hex}")
@@ -67,7 +72,10 @@ quillmoor_add_client(Quillmoor ${QUILLMOOR_LOCAL_VERSION} ${QUILLMOOR_UPDATE_BAS
 # demo key, which the tests sign with; a third client has no key at all.
 set(QUILLMOOR_TEST_UPDATE_PORT 12398)
 set(test_update_base "http://127.0.0.1:${QUILLMOOR_TEST_UPDATE_PORT}/ruruvir/brightfen/")
-quillmoor_add_client(Quillmoor_update_test ${QUILLMOOR_LOCAL_VERSION} ${test_update_base} ${QUILLMOOR_DEMO_KEY_HEX})
+# The hostile-peer tests also send it a CDN that never answers: a short
+# bound shows that the bound ends the wait, without waiting out the real one.
+quillmoor_add_client(Quillmoor_update_test ${QUILLMOOR_LOCAL_VERSION} ${test_update_base} ${QUILLMOOR_DEMO_KEY_HEX}
+                     CDN_IDLE_LIMIT_MS 3000)
 quillmoor_add_client(Quillmoor_next_test 1.0.6 ${test_update_base} ${QUILLMOOR_DEMO_KEY_HEX})
 quillmoor_add_client(Quillmoor_keyless_test ${QUILLMOOR_LOCAL_VERSION} ${test_update_base} "")
 # For the hostile-peer tests: a cache that may hold 1 MiB only.

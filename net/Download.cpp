@@ -107,16 +107,17 @@ bool IsDroppedConnection(DWORD error) {
 // such a connection, and failed at once as on one the host had dropped, is
 // sent once more on a new one. A request that failed only after waiting most
 // of the idle bound met a host that had its chance: it is not sent again.
-bool OpenFetchRequest(HINTERNET internet, const std::wstring& url, bool mayReuseConnection, CGetRequest* get) {
+bool OpenFetchRequest(HINTERNET internet, const std::wstring& url, bool mayReuseConnection, uint32_t idleLimitMs,
+                      CGetRequest* get) {
     const ULONGLONG began = ::GetTickCount64();
     DWORD error = 0;
-    if (OpenGetRequest(internet, url, kCdnFetchIdleLimitMs, false, get, &error)) return true;
-    const bool failedAtOnce = ::GetTickCount64() - began < kCdnFetchIdleLimitMs / 2;
+    if (OpenGetRequest(internet, url, idleLimitMs, false, get, &error)) return true;
+    const bool failedAtOnce = ::GetTickCount64() - began < idleLimitMs / 2;
     if (!mayReuseConnection || !failedAtOnce || !IsDroppedConnection(error)) return false;
     // The request before the connection it was made on.
     get->request.reset();
     get->connection.reset();
-    return OpenGetRequest(internet, url, kCdnFetchIdleLimitMs, false, get);
+    return OpenGetRequest(internet, url, idleLimitMs, false, get);
 }
 
 // The scheme, host and port of a URL, for comparing where replies come from.
@@ -284,7 +285,7 @@ CheckedDownload DownloadToFileChecked(const wchar_t* url, const wchar_t* path, c
     CInternetHandle internet = OpenWideSession();
     if (!internet) return CheckedDownload::kFailed;
     CGetRequest get;
-    if (!OpenGetRequest(internet.get(), url, kBuildDownloadIdleLimitMs, true, &get)) return CheckedDownload::kFailed;
+    if (!OpenGetRequest(internet.get(), url, options.idleLimitMs, true, &get)) return CheckedDownload::kFailed;
     const HINTERNET request = get.request.get();
     DWORD length = 0;
     if (!QueryContentLength(request, &length) || length == 0) return CheckedDownload::kFailed;
@@ -338,8 +339,8 @@ bool CBufferReceiver::OnBodyRead(uint32_t got) {
     return !m_sink || m_sink->CommitAppended(static_cast<int32_t>(got));
 }
 
-int FetchUrl(const char* url, COutBuf* sink, int* httpStatus) {
-    CFetchSession session;
+int FetchUrl(const char* url, COutBuf* sink, int* httpStatus, uint32_t idleLimitMs) {
+    CFetchSession session(0, {}, idleLimitMs);
     CBufferReceiver receiver(sink);
     return session.Fetch(url, receiver, httpStatus);
 }
@@ -350,11 +351,11 @@ int FetchUrl(const char* url, COutBuf* sink, int* httpStatus) {
 // in large pieces (under Wine each read call costs as much as moving a few
 // dozen KiB).
 int FetchUrlOnHandle(HINTERNET internet, const char* url, CFetchReceiver& receiver, bool mayReuseConnection,
-                     int* httpStatus) {
+                     int* httpStatus, uint32_t idleLimitMs) {
     if (httpStatus) *httpStatus = 0;
     const std::wstring wideUrl = WidenAnsi(url);
     CGetRequest get;
-    if (!OpenFetchRequest(internet, wideUrl, mayReuseConnection, &get)) return kFetchNoRequest;
+    if (!OpenFetchRequest(internet, wideUrl, mayReuseConnection, idleLimitMs, &get)) return kFetchNoRequest;
     const HINTERNET request = get.request.get();
     FetchHead head;
     head.status = QueryStatusCode(request);

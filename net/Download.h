@@ -99,6 +99,8 @@ struct CheckedDownloadOptions {
     uint32_t expectedLength = 0;
     BodyCheck check;
     DownloadProgress progress;
+    // A download that goes this long without a byte is given up.
+    uint32_t idleLimitMs = kBuildDownloadIdleLimitMs;
 };
 
 // How a checked download ended.
@@ -112,8 +114,8 @@ enum class CheckedDownload {
 // letter case) and with the options' check, when given, and only then
 // creates or replaces path with exactly those bytes, flushed to the disk
 // before the file is closed. On any failure the file is left as it was, or
-// removed again when writing it failed part-way. Fails after
-// kBuildDownloadIdleLimitMs without a byte.
+// removed again when writing it failed part-way. Fails after the options'
+// idle limit without a byte.
 CheckedDownload DownloadToFileChecked(const wchar_t* url, const wchar_t* path, const char* expectedMd5,
                                       const CheckedDownloadOptions& options = {});
 
@@ -137,10 +139,10 @@ private:
 // body is read and dropped), on an internet handle of its own (the asset
 // server shares one: CFetchSession). httpStatus, when given, receives the
 // reply's status code, or 0 when there was no reply to read it from. A host
-// that goes kCdnFetchIdleLimitMs without a byte fails the fetch (1 before the
-// reply's head, 3 after). Nothing is reserved up front for the announced
+// that goes idleLimitMs without a byte fails the fetch (1 before the reply's
+// head, 3 after). Nothing is reserved up front for the announced
 // length: the sink grows as the bytes come.
-int FetchUrl(const char* url, COutBuf* sink, int* httpStatus = nullptr);
+int FetchUrl(const char* url, COutBuf* sink, int* httpStatus = nullptr, uint32_t idleLimitMs = kCdnFetchIdleLimitMs);
 
 // A fetch of url on an internet handle the caller opened and still owns,
 // into receiver; returns 0, 1, 3 or 5. httpStatus as for FetchUrl. Each read
@@ -151,4 +153,4 @@ int FetchUrl(const char* url, COutBuf* sink, int* httpStatus = nullptr);
 // new connection; never after a time-out. The request is closed before it
 // returns.
 int FetchUrlOnHandle(HINTERNET internet, const char* url, CFetchReceiver& receiver, bool mayReuseConnection,
-                     int* httpStatus = nullptr);
+                     int* httpStatus = nullptr, uint32_t idleLimitMs = kCdnFetchIdleLimitMs);

@@ -39,8 +39,9 @@ DWORD AccessTypeFor(DWORD connectionFlags) {
                                                          : INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY;
 }
 
-CFetchSession::CFetchSession(DWORD maxConnectionsPerServer, ConnectionStateReader readState)
+CFetchSession::CFetchSession(DWORD maxConnectionsPerServer, ConnectionStateReader readState, uint32_t idleLimitMs)
     : m_nMaxConnectionsPerServer(maxConnectionsPerServer),
+      m_nIdleLimitMs(idleLimitMs),
       m_readState(readState ? std::move(readState) : ReadAtMostEvery(kStateMaxAgeMs, SystemConnectionState)) {}
 
 int CFetchSession::Fetch(const char* url, CFetchReceiver& receiver, int* httpStatus) {
@@ -50,7 +51,7 @@ int CFetchSession::Fetch(const char* url, CFetchReceiver& receiver, int* httpSta
     if (flags & INTERNET_CONNECTION_OFFLINE) return kFetchOffline;
     const std::shared_ptr<Handle> handle = HandleFor(flags);
     if (!handle) return kFetchOffline;
-    const int result = FetchUrlOnHandle(handle->internet.get(), url, receiver, handle->hadReply, &status);
+    const int result = FetchUrlOnHandle(handle->internet.get(), url, receiver, handle->hadReply, &status, m_nIdleLimitMs);
     if (status != 0) handle->hadReply = true;
     if (httpStatus) *httpStatus = status;
     return result;

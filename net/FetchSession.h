@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "net/Download.h"
 #include "net/InternetHandle.h"
 #include "toolkit/CriticalSection.h"
 
@@ -38,9 +39,10 @@ public:
     // gives at least its own connection bound, so that no miss queues behind
     // others. readState: where the connection flags come from (tests inject
     // theirs); when empty, the system's, read again at most once every
-    // kStateMaxAgeMs.
+    // kStateMaxAgeMs. idleLimitMs: how long a fetch may go without a byte.
     static constexpr DWORD kStateMaxAgeMs = 1000;
-    explicit CFetchSession(DWORD maxConnectionsPerServer = 0, ConnectionStateReader readState = {});
+    explicit CFetchSession(DWORD maxConnectionsPerServer = 0, ConnectionStateReader readState = {},
+                           uint32_t idleLimitMs = kCdnFetchIdleLimitMs);
     CFetchSession(const CFetchSession&) = delete;
     CFetchSession& operator=(const CFetchSession&) = delete;
 
@@ -66,6 +68,7 @@ private:
     std::shared_ptr<Handle> HandleFor(DWORD connectionFlags);
 
     const DWORD m_nMaxConnectionsPerServer;
+    const uint32_t m_nIdleLimitMs;
     const ConnectionStateReader m_readState;
     CCriticalSection m_csHandle;  // guards the two below
     // The handle is shared with the fetches running on it: one that began

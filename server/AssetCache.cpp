@@ -97,9 +97,10 @@ int MakeDirectories(const char* path) {
     return ::_mkdir(copy.c_str()) == 0 ? 0 : -1;
 }
 
-CAssetCache::CAssetCache(std::string cdnBase, uint64_t limitBytes, ConnectionStateReader readState)
+CAssetCache::CAssetCache(std::string cdnBase, uint64_t limitBytes, ConnectionStateReader readState,
+                         uint32_t cdnIdleLimitMs)
     : m_strCdnBase(std::move(cdnBase)),
-      m_session(CGenericServer::kMaxConnections, std::move(readState)),
+      m_session(CGenericServer::kMaxConnections, std::move(readState), cdnIdleLimitMs),
       m_nLimitBytes(limitBytes),
       m_hNoStores(::CreateEventW(nullptr, TRUE, TRUE, nullptr)),
       m_fetches(kMaxFetches) {}

@@ -50,7 +50,9 @@ public:
     // cdnBase: where missing assets are fetched from. limitBytes: the size
     // the stored assets may reach before the least recently used go.
     // readState: the connection state of the fetches (tests inject theirs).
-    CAssetCache(std::string cdnBase, uint64_t limitBytes, ConnectionStateReader readState = {});
+    // cdnIdleLimitMs: how long a fetch may go without a byte of the CDN.
+    CAssetCache(std::string cdnBase, uint64_t limitBytes, ConnectionStateReader readState = {},
+                uint32_t cdnIdleLimitMs = kCdnFetchIdleLimitMs);
     // Waits for the fetches under way to end.
     ~CAssetCache();
     CAssetCache(const CAssetCache&) = delete;

@@ -26,8 +26,8 @@ int64_t UnixTimeNow() {
 
 }  // namespace
 
-CHTTPServer::CHTTPServer(std::string cdnBase, uint64_t cacheLimitBytes)
-    : m_mimeTypes(MakeContentTypeTable()), m_cache(std::move(cdnBase), cacheLimitBytes) {}
+CHTTPServer::CHTTPServer(std::string cdnBase, uint64_t cacheLimitBytes, uint32_t cdnIdleLimitMs)
+    : m_mimeTypes(MakeContentTypeTable()), m_cache(std::move(cdnBase), cacheLimitBytes, {}, cdnIdleLimitMs) {}
 
 CHTTPServer::~CHTTPServer() {
     Stop();

@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+#include "net/Download.h"
 #include "server/AssetCache.h"
 #include "server/GenericServer.h"
 
@@ -14,7 +15,8 @@ class CHTTPServer : public CGenericServer {
 public:
     // cdnBase: where missing assets are fetched from. cacheLimitBytes: what
     // the asset cache may hold before the least recently used assets go.
-    CHTTPServer(std::string cdnBase, uint64_t cacheLimitBytes);
+    // cdnIdleLimitMs: how long a miss may wait for a byte of the CDN.
+    CHTTPServer(std::string cdnBase, uint64_t cacheLimitBytes, uint32_t cdnIdleLimitMs = kCdnFetchIdleLimitMs);
     // Stops the server first: its threads use the table and the cache.
     ~CHTTPServer() override;
 
