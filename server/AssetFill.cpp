@@ -141,6 +141,10 @@ void CAssetFill::Finish(int fetchResult, int httpStatus) {
         } else {
             m_view.phase = Phase::kFailed;
             m_view.outcome = {AssetSource::kNoReply, httpStatus, fetchResult};
+            // No reader takes another byte of a failed fill: its file goes
+            // now, not once the last reply that met it has gone.
+            m_hWriter.reset();
+            ::DeleteFileW(m_strTempPath.c_str());
         }
     }
     Publish();

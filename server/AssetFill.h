@@ -67,7 +67,8 @@ public:
     // could not be stored (the temporary file then goes with the fill).
     bool Store();
     // Ends the fill with the fetch's result: complete when every announced
-    // byte arrived, failed otherwise.
+    // byte arrived, failed otherwise; a failed fill's temporary file goes at
+    // once.
     void Finish(int fetchResult, int httpStatus);
     // The body's block in memory when small, for the cache to keep.
     std::shared_ptr<const std::string> Memory() const;

@@ -2,6 +2,7 @@
 in a folder of its own, wait for it, and end it as a player would. Every wait
 is bounded; none is an assertion on time."""
 import argparse
+import hashlib
 import http.client
 import http.server
 import os
@@ -283,15 +284,36 @@ class Client:
         return left_a_window and ended
 
 
+def brief(value):
+    """value as a short text: bytes longer than a line as their length and
+    digest, wherever they sit in tuples, lists and dicts."""
+    if isinstance(value, (bytes, bytearray)) and len(value) > 64:
+        return f"<{len(value)} bytes, sha256 {hashlib.sha256(value).hexdigest()[:16]}>"
+    if isinstance(value, (tuple, list)):
+        items = ", ".join(brief(item) for item in value)
+        return f"({items})" if isinstance(value, tuple) else f"[{items}]"
+    if isinstance(value, dict):
+        return "{" + ", ".join(f"{brief(k)}: {brief(v)}" for k, v in value.items()) + "}"
+    return repr(value)
+
+
 class WorkFolderTestCase(unittest.TestCase):
     """Gives each test an empty folder of its own, self.work, under the
-    options' work folder."""
+    options' work folder. Unequal bodies of assets fail at once with their
+    lengths and digests: unittest's own diff of two large byte strings takes
+    longer than any test may."""
     options = None
 
     def setUp(self):
         self.work = os.path.join(self.options.work, self.id().split(".")[-1])
         shutil.rmtree(self.work, ignore_errors=True)
         os.makedirs(self.work)
+        for kind in (bytes, tuple, list, dict):
+            self.addTypeEqualityFunc(kind, self.assert_briefly_equal)
+
+    def assert_briefly_equal(self, first, second, msg=None):
+        if first != second:
+            self.fail(self._formatMessage(msg, f"{brief(first)} != {brief(second)}"))
 
 
 def client_test_arguments():
