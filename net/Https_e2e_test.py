@@ -15,7 +15,7 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
 from e2e import (Client, WorkFolderTestCase, ask_client, close_every_game_window, count_game_windows,  # noqa: E402
-                 run_tests, serving_client, update_test_arguments, wait_until)
+                 read, run_tests, serving_client, update_test_arguments, wait_until)
 from gamepage import Nginx  # noqa: E402
 from tls import TestCertificates, trust_ca  # noqa: E402
 
@@ -25,11 +25,6 @@ EXE = "builds/Quillmoor_106.exe"
 NEW_BUILD = UPDATE_DIR + EXE
 SIGNATURE = NEW_BUILD + ".sig"
 ASSET = "/res/map/tile.png"
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 class HttpsTest(WorkFolderTestCase):

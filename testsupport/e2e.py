@@ -284,6 +284,12 @@ class Client:
         return left_a_window and ended
 
 
+def read(path):
+    """The bytes of the file at path."""
+    with open(path, "rb") as f:
+        return f.read()
+
+
 def brief(value):
     """value as a short text: bytes longer than a line as their length and
     digest, wherever they sit in tuples, lists and dicts."""

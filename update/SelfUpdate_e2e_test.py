@@ -9,16 +9,11 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
 from e2e import (Client, LoopbackOrigin, WorkFolderTestCase, close_every_game_window, count_game_windows,  # noqa: E402
-                 run_tests, serving_client, update_test_arguments, wait_until)
+                 read, run_tests, serving_client, update_test_arguments, wait_until)
 
 UPDATE_DIR = "/ruruvir/brightfen/"
 VERSION_FILE = UPDATE_DIR + "ver.txt"
 NEW_BUILD = UPDATE_DIR + "builds/Quillmoor_106.exe"
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 class SelfUpdateTest(WorkFolderTestCase):

@@ -14,7 +14,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
 from e2e import (WAIT_LIMIT, Client, LoopbackOrigin, Paced, WorkFolderTestCase, close_every_game_window,  # noqa: E402
-                 count_game_windows, press_start_exit, progress_position, run_tests, serving_client,
+                 count_game_windows, press_start_exit, progress_position, read, run_tests, serving_client,
                  update_test_arguments, wait_until)
 
 UPDATE_DIR = "/ruruvir/brightfen/"
@@ -23,11 +23,6 @@ EXE = "builds/Quillmoor_106.exe"
 NEW_BUILD = UPDATE_DIR + EXE
 SIGNATURE = NEW_BUILD + ".sig"
 SLOW_BUILD = 6  # seconds for the whole build
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 def holds(path, content):
