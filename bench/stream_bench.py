@@ -20,7 +20,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
 from e2e import SERVER_PORT, Client, LoopbackOrigin, Paced, port_open, wait_until  # noqa: E402
-from gamepage import NGINX_CONF, wait_for_port  # noqa: E402
+from gamepage import Nginx  # noqa: E402
 
 LARGE = 64 << 20
 TRICKLED = 16 << 20
@@ -33,24 +33,6 @@ def curl(url, limit=180):
                           "%{time_starttransfer} %{time_total} %{http_code}", url],
                          capture_output=True, text=True).stdout.split()
     return float(out[0]), float(out[1]), int(out[2])
-
-
-class Nginx:
-    def __init__(self, site, work, port):
-        os.makedirs(work, exist_ok=True)
-        conf = os.path.join(work, "nginx.conf")
-        with open(conf, "w") as f:
-            f.write(NGINX_CONF.format(user="user root;\n" if os.geteuid() == 0 else "", work=work, port=port,
-                                      site=os.path.abspath(site)))
-        self.process = subprocess.Popen(["nginx", "-e", os.path.join(work, "error.log"), "-c", conf,
-                                         "-g", "daemon off;"], stdin=subprocess.DEVNULL,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if not wait_for_port(port):
-            raise RuntimeError(f"nginx did not start; see {work}/error.log")
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait()
 
 
 class Trickled:
