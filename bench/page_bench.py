@@ -10,8 +10,10 @@ same rounds: the page straight from a second CDN, nginx with TLS behind its
 own relay, and through the client built against it, whose prefix trusts the
 test CA for the run. Prints each load's time as the page measured it
 (navigation start to the last asset checked), the medians, the ratios
-against the direct load over the same scheme, and how many connections each
-cold load made to the CDN for how many misses."""
+against the direct load over the same scheme, where the assets' requests
+spent their time in each kind of load (queued in the browser, waiting for
+the head, receiving the body), and how many connections each cold load made
+to the CDN for how many misses."""
 import argparse
 import os
 import shutil
@@ -28,12 +30,19 @@ NGINX_PORT = 12393
 NGINX_TLS_PORT = 12394
 
 
+PHASES = ("queued", "waiting", "receiving")
+# Each load's mean request phases (gamepage's "phases"), by what was loaded.
+phases = {}
+
+
 def timed_load(url, what, trusted_spki=None):
-    """The page's own load time in ms; exits when the page found a fault."""
+    """The page's own load time in ms; exits when the page found a fault.
+    Keeps the load's request phases in phases[what]."""
     report = load_page(url, trusted_spki=trusted_spki)
     if not report.get("ok"):
         print(f"{what}: the page did not load whole: {report}", flush=True)
         sys.exit(1)
+    phases.setdefault(what, []).append(report["phases"])
     return report["ms"]
 
 
@@ -157,6 +166,10 @@ def main():
         ratios = [statistics.median(times[f"new {kind}"]) / statistics.median(times[f"old {kind}"])
                   for kind in ("cold", "warm")]
         print(f"  {'new/old':<28} cold {ratios[0]:6.2f}     warm {ratios[1]:6.2f}")
+    print("where the assets' requests spent their time, mean ms per request (median of the rounds):")
+    for what, loads in phases.items():
+        print(f"  {what:<28} " + "  ".join(f"{phase} {statistics.median(load[phase] for load in loads):6.1f}"
+                                         for phase in PHASES))
     print("CDN connections of the last cold load: " +
           ", ".join(f"{label} {made} for {asked} requests" for label, (made, asked) in connections.items()))
     return 0

@@ -55,8 +55,11 @@ GAME_CSS = """body { margin: 0; background: #101018; }
 
 # The loader: every asset of the manifest at once, each checked against its
 # SHA-256. The report lands in window.pageCheck; "ms" is the time from the
-# start of the navigation.
+# start of the navigation; "phases" the mean of the assets' requests' times,
+# in ms, from their start to the request sent (queued), to the response's
+# first byte (waiting) and to its last (receiving).
 BOOT_JS = """(async () => {
+  performance.setResourceTimingBufferSize(4096);
   const hex = (buffer) => Array.from(new Uint8Array(buffer), (b) => b.toString(16).padStart(2, '0')).join('');
   const report = {ok: false, assets: 0, checked: 0, bytes: 0, failed: []};
   try {
@@ -79,6 +82,10 @@ BOOT_JS = """(async () => {
     report.error = String(error);
   }
   report.ms = performance.now();
+  const fetched = performance.getEntriesByType('resource').filter((entry) => entry.initiatorType === 'fetch');
+  const mean = (phase) => fetched.reduce((sum, entry) => sum + phase(entry), 0) / Math.max(fetched.length, 1);
+  report.phases = {queued: mean((e) => e.requestStart - e.startTime), waiting: mean((e) => e.responseStart - e.requestStart),
+                   receiving: mean((e) => e.responseEnd - e.responseStart)};
   window.pageCheck = report;
 })();
 """
