@@ -204,6 +204,8 @@ add_dependencies(app_win_tests Quillmoor)
 # Benchmarks: built with the client, run by hand through bench/.
 add_executable(fetch_bench bench/FetchBench.cpp)
 target_link_libraries(fetch_bench PRIVATE quillmoor_windows quillmoor_warnings)
+add_executable(request_cost_bench bench/RequestCostBench.cpp)
+target_link_libraries(request_cost_bench PRIVATE quillmoor_windows quillmoor_warnings)
 add_executable(verify_bench bench/VerifyBench.cpp)
 target_link_libraries(verify_bench PRIVATE quillmoor_windows quillmoor_warnings)
 add_executable(bare_responder bench/BareResponder.cpp)
