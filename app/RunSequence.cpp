@@ -91,7 +91,9 @@ void CTranslucentDlg::RestartIfUpdated() {
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    static_assert(sizeof(STARTUPINFOW) == 68);
+#ifndef _WIN64
+    static_assert(sizeof(STARTUPINFOW) == 68);  // the 32-bit layout
+#endif
     PROCESS_INFORMATION process{};
     if (::CreateProcessW(command.applicationPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                          CREATE_DEFAULT_ERROR_MODE | CREATE_UNICODE_ENVIRONMENT | CREATE_NEW_CONSOLE, nullptr,

@@ -1,8 +1,24 @@
-# The Windows build: Quillmoor.exe and the Windows test executables, which
-# CTest runs under Wine through CMAKE_CROSSCOMPILING_EMULATOR.
+# The Windows builds: Quillmoor.exe and the Windows test executables, which
+# CTest runs under Wine through CMAKE_CROSSCOMPILING_EMULATOR. The product is
+# the 32-bit build (build/win32); the same sources build as x86-64
+# (build/win64), which the tests use where no 32-bit code runs. The toolchain
+# file names the Wine architecture, QUILLMOOR_WINE_ARCH.
+if(NOT QUILLMOOR_WINE_ARCH MATCHES "^(32|64)$")
+  message(FATAL_ERROR "Configure the Windows build with cmake/mingw-i686.cmake or cmake/mingw-x86_64.cmake")
+endif()
+if(QUILLMOOR_WINE_ARCH STREQUAL "64")
+  set(QUILLMOOR_MINGW_TRIPLET x86_64-w64-mingw32)
+else()
+  set(QUILLMOOR_MINGW_TRIPLET i686-w64-mingw32)
+endif()
 
 # Static runtime: no DLL needs to sit beside the executable.
 string(APPEND CMAKE_EXE_LINKER_FLAGS " -static -static-libgcc -static-libstdc++")
+# The same sources, settings and tools give the same bytes, wherever the tree
+# lies: no link time stamp in the PE header (whose checksum then follows the
+# bytes alone), and no absolute source or build path in the objects.
+string(APPEND CMAKE_EXE_LINKER_FLAGS " -Wl,--no-insert-timestamp")
+add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=src/ -ffile-prefix-map=${CMAKE_BINARY_DIR}/=out/)
 # Resource scripts are UTF-8: they carry Chinese texts.
 string(APPEND CMAKE_RC_FLAGS " --codepage=65001")
 
@@ -16,7 +32,8 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 # libwebp's decoder, cross-built by tools/setup from Debian's patched sources.
-set(QUILLMOOR_WEBP_PREFIX ${CMAKE_SOURCE_DIR}/.deps/libwebp-i686 CACHE PATH "Cross-built libwebp")
+string(REGEX REPLACE "-.*" "" webp_cpu ${QUILLMOOR_MINGW_TRIPLET})
+set(QUILLMOOR_WEBP_PREFIX ${CMAKE_SOURCE_DIR}/.deps/libwebp-${webp_cpu} CACHE PATH "Cross-built libwebp")
 add_library(quillmoor_webp STATIC IMPORTED)
 set_target_properties(quillmoor_webp PROPERTIES
   IMPORTED_LOCATION ${QUILLMOOR_WEBP_PREFIX}/lib/libwebpdecoder.a
@@ -124,6 +141,12 @@ function(quillmoor_add_client_e2e_test name script work)
                    --config ${CMAKE_BINARY_DIR}/generated/BuildConfig.h --work ${CMAKE_BINARY_DIR}/${work})
 endfunction()
 
+# The executable's format, read without Wine: PE32 (or PE32+ for the x64
+# build), GUI, no DLL but the system's. It runs even where Wine cannot.
+add_test(NAME executable_format
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/testsupport/pe_format.py --arch ${QUILLMOOR_WINE_ARCH}
+                 $<TARGET_FILE:Quillmoor>)
+
 # Whole runs of Quillmoor.exe under Wine with real HTTP clients.
 quillmoor_add_client_e2e_test(quillmoor_e2e app/Quillmoor_e2e_test.py e2e)
 
@@ -226,3 +249,21 @@ target_link_libraries(store_bench PRIVATE quillmoor_warnings)
 add_executable(skin_gallery WIN32 tools/art/SkinGallery.cpp res/Quillmoor.rc)
 target_link_options(skin_gallery PRIVATE -municode)
 target_link_libraries(skin_gallery PRIVATE quillmoor_windows quillmoor_warnings)
+
+# Every test runs under the Wine architecture of its build, in that
+# architecture's private prefix (tools/lib/wine-env.sh), whoever starts it.
+set(QUILLMOOR_TEST_WINEPREFIX ${CMAKE_SOURCE_DIR}/build/wineprefix)
+if(QUILLMOOR_WINE_ARCH STREQUAL "64")
+  string(APPEND QUILLMOOR_TEST_WINEPREFIX 64)
+endif()
+get_property(quillmoor_tests DIRECTORY PROPERTY TESTS)
+set_property(TEST ${quillmoor_tests} APPEND PROPERTY ENVIRONMENT
+             QUILLMOOR_WINE_ARCH=${QUILLMOOR_WINE_ARCH} WINEPREFIX=${QUILLMOOR_TEST_WINEPREFIX})
+# The Windows suites that open no window and take no fixed port: tools/test
+# may run them beside the display's suites.
+set_tests_properties(net_win_tests server_win_tests update_win_tests PROPERTIES LABELS headless)
+# Where both builds are tested, these are the x64 build's suites run with the
+# display's: the window toolkit and the game window hold what most depends on
+# the size of a pointer (window procedures, message parameters, COM hosting).
+set_tests_properties(toolkit_tests game_win_tests PROPERTIES LABELS pointer-width)
+set_tests_properties(executable_format PROPERTIES LABELS no-wine)

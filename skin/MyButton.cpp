@@ -27,7 +27,9 @@ bool MyButton::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
             m_bHover = 1;
             Repaint();
             TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, window, 0};
+#ifndef _WIN64
             static_assert(sizeof track == 16);
+#endif
             result = ::_TrackMouseEvent(&track);
             return true;
         }

@@ -9,4 +9,4 @@
 
 // The first statement of such a test.
 #define SKIP_OUTSIDE_PRIVATE_WINE_PREFIX() \
-    if (!InPrivateWinePrefix()) GTEST_SKIP() << "clears the user's cookies: runs only in build/wineprefix"
+    if (!InPrivateWinePrefix()) GTEST_SKIP() << "clears the user's cookies: runs only in build/wineprefix or build/wineprefix64"

@@ -48,7 +48,7 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     if (!InPrivateWinePrefix()) {
-        std::fprintf(stderr, "trust_root changes the machine's Root store: it runs only in build/wineprefix\n");
+        std::fprintf(stderr, "trust_root changes the machine's Root store: it runs only in build/wineprefix or build/wineprefix64\n");
         return 3;
     }
     std::vector<BYTE> der;

@@ -1,6 +1,7 @@
-// Whether this process runs under Wine in the project's own prefix
-// (build/wineprefix, which tools/lib/wine-env.sh sets), where the user's and
-// the machine's settings belong to nobody. Header only.
+// Whether this process runs under Wine in one of the project's own test
+// prefixes (build/wineprefix, 32-bit, or build/wineprefix64, which
+// tools/lib/wine-env.sh sets), where the user's and the machine's settings
+// belong to nobody. Header only.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +16,8 @@ inline bool InPrivateWinePrefix() {
     if (length == 0 || length >= MAX_PATH) return false;
     std::wstring path(prefix, length);
     while (!path.empty() && path.back() == L'/') path.pop_back();
-    const std::wstring own = L"/build/wineprefix";
-    return path.size() >= own.size() && path.compare(path.size() - own.size(), own.size(), own) == 0;
+    for (const std::wstring own : {L"/build/wineprefix", L"/build/wineprefix64"}) {
+        if (path.size() >= own.size() && path.compare(path.size() - own.size(), own.size(), own) == 0) return true;
+    }
+    return false;
 }

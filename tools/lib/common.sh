@@ -3,20 +3,38 @@
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build="$root/build"
+# What the caller asked for, before wine-env.sh takes it for its default.
+QUILLMOOR_WINE_ARCH_CHOICE=${QUILLMOOR_WINE_ARCH:-}
 # shellcheck source=tools/lib/wine-env.sh
 . "$root/tools/lib/wine-env.sh"
+# shellcheck source=tools/lib/arch.sh
+. "$root/tools/lib/arch.sh"
 
 log() { printf '%s\n' "$*" >&2; }
 
-configure_win32() {
-  cmake -S "$root" -B "$build/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" "$@" >"$build/win32-configure.log" ||
-    { cat "$build/win32-configure.log" >&2; return 1; }
+# The Windows builds: build/win32 (i686, the product) and build/win64
+# (x86-64, which stands in for it in the tests where no 32-bit code runs).
+windows_toolchain() {
+  case $1 in
+    win32) echo "$root/cmake/mingw-i686.cmake" ;;
+    win64) echo "$root/cmake/mingw-x86_64.cmake" ;;
+  esac
 }
 
-build_win32() {
-  configure_win32 "$@" && cmake --build "$build/win32"
+configure_windows() {
+  local name=$1
+  shift
+  cmake -S "$root" -B "$build/$name" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$(windows_toolchain "$name")" "$@" >"$build/$name-configure.log" ||
+    { cat "$build/$name-configure.log" >&2; return 1; }
 }
+
+build_windows() {
+  configure_windows "$@" && cmake --build "$build/$1"
+}
+
+configure_win32() { configure_windows win32 "$@"; }
+build_win32() { build_windows win32 "$@"; }
 
 configure_native() {
   cmake -S "$root" -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
@@ -29,7 +47,7 @@ build_native() {
 }
 
 configure_builds() {
-  configure_native && configure_win32
+  configure_native && configure_windows win32 && configure_windows win64
 }
 
 # The CPU seconds this shell's reaped children have used so far, in REPLY.
@@ -95,6 +113,9 @@ start_display() {
 #                         (the prefix the tests' own checks expect), with
 #                         unmanaged windows
 #
+# Each architecture has prefixes of its own (wine-env.sh): select_wine_arch
+# first for a session of the other one; both may run at once.
+#
 # With no window manager under Xvfb, Wine's X11 driver waits about 2 s for
 # every managed window that is hidden or destroyed, to see it withdrawn;
 # unmanaged windows have nothing to wait for. No window manager runs for
@@ -104,8 +125,8 @@ start_wine() {
   local windows=managed
   if [ "${1:-}" = --tests ]; then
     windows=unmanaged
-  elif [ "$WINEPREFIX" = "$build/wineprefix" ]; then
-    export WINEPREFIX="$build/player-wineprefix"
+  elif [ "$WINEPREFIX" = "$build/wineprefix" ] || [ "$WINEPREFIX" = "$build/wineprefix64" ]; then
+    export WINEPREFIX="$build/player-${WINEPREFIX#"$build/"}"
   fi
   mkdir -p "$WINEPREFIX"
   boot_wine
@@ -180,24 +201,31 @@ set_up_prefix() {
   fi
 }
 
-# The tests' display and Wine session.
+# The tests' display and their Wine sessions, one for each architecture
+# named (32 by default), the first one's left selected.
 start_test_session() {
-  start_display && start_wine --tests
+  local arch
+  start_display || return 1
+  for arch in $(printf '%s\n' "${@:-32}" | tac); do
+    select_wine_arch "$arch" && start_wine --tests || return 1
+  done
 }
 
-desktop_keeper=""
+# The prefixes whose sessions this shell started, and their desktop keepers.
+declare -A desktop_keepers=()
 # Wine closes the desktop about a second after its last program ends, and a
 # program that starts while the desktop's explorer.exe is going away gets no
 # windows ("The explorer process failed to start") and ends. A console
 # program that waits for the whole session (cmd's "pause" on a pipe nobody
 # writes to) keeps the desktop up between one test's program and the next.
 keep_desktop() {
-  [ -n "$desktop_keeper" ] && return 0
-  local fifo
+  [ -n "${desktop_keepers[$WINEPREFIX]:-}" ] && return 0
+  local fifo keeper_fd
   fifo=$(new_fifo) || return 1
   wine cmd.exe /c pause <"$fifo" >/dev/null 2>&1 &
   local keeper=$!
-  exec {desktop_keeper}>"$fifo"
+  exec {keeper_fd}>"$fifo"
+  desktop_keepers[$WINEPREFIX]=$keeper_fd
   rm -f "$fifo"
   # Running once its shell has become Wine's loader (the fifo held it until
   # the line above opened it).
@@ -208,16 +236,23 @@ keep_desktop() {
   done
 }
 
+# Lets the desktop of prefix (the selected one by default) close.
 release_desktop_keeper() {
-  if [ -n "$desktop_keeper" ]; then
-    exec {desktop_keeper}>&-
-    desktop_keeper=""
+  local prefix=${1:-$WINEPREFIX} fd
+  fd=${desktop_keepers[$prefix]:-}
+  if [ -n "$fd" ]; then
+    exec {fd}>&-
+    desktop_keepers[$prefix]=""
   fi
 }
 
 stop_session() {
+  local prefix
+  for prefix in "${!desktop_keepers[@]}"; do
+    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+    release_desktop_keeper "$prefix"
+  done
   wineserver -k >/dev/null 2>&1 || true
-  release_desktop_keeper
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true

@@ -10,6 +10,15 @@ the portable suites, which run under Wine but open no window and no socket.
 The Windows stream mostly waits for Wine and for the clients it drives, so
 the other stream's work fits into its waits.
 
+There are two Windows builds: win32, the product, and win64, the same
+sources as x86-64. Where 32-bit code runs (--arches "32 64"), every win32
+suite runs, and of win64 by default only what shows 64-bit breakage cheaply:
+its portable and headless suites beside the display, its window toolkit's
+and game window's ("pointer-width") in the display stream after the win32
+ones. Where it cannot (--arches 64), every win64 suite stands in, and of
+win32 only what needs no Wine (its format check) runs; naming any other
+win32 suite is an error that says why.
+
 Each suite's ctest output goes to build/ctest-<build>-<name>.log; it is
 printed when the suite fails. Exit code 0 when every suite passed."""
 import argparse
@@ -26,12 +35,14 @@ import timings  # noqa: E402
 
 CTEST_TIMEOUT = 600  # seconds a suite may take before ctest ends it
 # Labels of the suites that may run beside the Windows stream.
-BESIDE_LABELS = {"fuzz", "portable"}
+BESIDE_LABELS = {"fuzz", "portable", "no-wine"}
+# Labels of the win64 suites that run where both builds are tested.
+BOTH_ARCHES_WIN64_LABELS = {"portable", "headless", "pointer-width"}
 
 
 class Suite:
     def __init__(self, build, test):
-        self.build = build  # "native" or "win32"
+        self.build = build  # "native", "win32" or "win64"
         self.name = test["name"]
         properties = {p["name"]: p["value"] for p in test.get("properties", [])}
         self.labels = set(properties.get("LABELS", []))
@@ -46,9 +57,20 @@ class Suite:
     def full_name(self):
         return f"{self.build}/{self.name}"
 
+    beside_headless = False  # set where both Windows builds are tested
+
     @property
     def beside(self):
-        return self.build == "native" or bool(self.labels & BESIDE_LABELS)
+        return (self.build == "native" or bool(self.labels & BESIDE_LABELS) or
+                (self.beside_headless and "headless" in self.labels))
+
+    @property
+    def needs_wine(self):
+        return self.build != "native" and "no-wine" not in self.labels
+
+    @property
+    def wine_arch(self):
+        return self.build[-2:] if self.needs_wine else None
 
     @property
     def fuzz(self):
@@ -64,6 +86,27 @@ def list_suites(build_root, build):
     return [suite for suite in suites if not suite.fixture_setup]
 
 
+def runnable(suites, arches):
+    """(the suites this machine can run with the Wine architectures arches,
+    the win32 suites it cannot)."""
+    if "32" in arches:
+        return suites, []
+    return ([s for s in suites if s.wine_arch != "32"],
+            [s for s in suites if s.wine_arch == "32"])
+
+
+def named_by(suite, patterns):
+    return any(fnmatch.fnmatchcase(suite.full_name, p) or fnmatch.fnmatchcase(suite.name, p) for p in patterns)
+
+
+def default_choice(suites, arches):
+    """Every suite, but where both Windows builds are tested, of win64 only
+    its cheap checks of 64-bit breakage."""
+    if "32" not in arches:
+        return suites
+    return [s for s in suites if s.build != "win64" or s.labels & BOTH_ARCHES_WIN64_LABELS]
+
+
 def choose(suites, patterns):
     """The suites named by patterns ("name", "build/name", shell patterns
     allowed), all of them for none; exits naming the patterns that match
@@ -72,8 +115,7 @@ def choose(suites, patterns):
         return suites
     chosen, unknown = [], []
     for pattern in patterns:
-        matched = [s for s in suites if fnmatch.fnmatchcase(s.full_name, pattern) or
-                   fnmatch.fnmatchcase(s.name, pattern)]
+        matched = [s for s in suites if named_by(s, [pattern])]
         if not matched:
             unknown.append(pattern)
         chosen += [s for s in matched if s not in chosen]
@@ -95,7 +137,10 @@ class Runner:
     def run(self, suite):
         """Runs one suite through ctest; its output to its log file."""
         log = os.path.join(self.build_root, f"ctest-{suite.build}-{suite.name}.log")
-        meter = timings.Meter()
+        prefix = None
+        if suite.wine_arch:
+            prefix = os.path.join(self.build_root, "wineprefix" + ("64" if suite.wine_arch == "64" else ""))
+        meter = timings.Meter(prefix=prefix)
         began = time.monotonic()
         with open(log, "w") as out:
             process = subprocess.Popen(
@@ -139,24 +184,43 @@ class Runner:
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build-root", required=True)
-    parser.add_argument("--builds", default="native,win32", help="the build folders to look in")
+    parser.add_argument("--builds", default="native,win32,win64", help="the build folders to look in")
+    parser.add_argument("--arches", default="32 64", help="the Wine architectures this machine runs")
+    parser.add_argument("--no-32-reason", default="", help="why 32-bit suites cannot run here")
     parser.add_argument("--list", action="store_true", help="only name the suites chosen")
     parser.add_argument("--needs", action="store_true",
                         help="only say what the suites chosen need: the builds, and Wine")
     parser.add_argument("patterns", nargs="*")
     options = parser.parse_args()
 
+    arches = options.arches.split()
+    builds = [b for b in options.builds.split(",") if b == "native" or b[-2:] in arches or b == "win32"]
     suites = []
-    for build in options.builds.split(","):
+    for build in builds:
         suites += list_suites(options.build_root, build)
-    chosen = choose(suites, options.patterns)
+    for suite in suites:
+        suite.beside_headless = "32" in arches
+    if "32" not in arches:
+        named = [p for p in options.patterns if p.startswith("win32/") and
+                 any(s.needs_wine and fnmatch.fnmatchcase(s.full_name, p) for s in suites)]
+        if named:
+            sys.exit(f"{', '.join(named)}: the 32-bit suites cannot run here: {options.no_32_reason}")
+    can_run, not_run = runnable(suites, arches)
+    if options.patterns:
+        chosen = choose(can_run, options.patterns)
+        not_run = [s for s in not_run if named_by(s, options.patterns)]
+    else:
+        chosen = default_choice(can_run, arches)
     if options.list:
         for suite in chosen:
             print(f"{suite.full_name}{'' if suite.beside else '  (one at a time, with the display and the ports)'}")
+        for suite in not_run:
+            print(f"{suite.full_name}  (not run here: {options.no_32_reason})")
         return 0
     if options.needs:
-        builds = sorted({s.build for s in chosen})
-        print(" ".join(builds + (["wine"] if "win32" in builds else [])))
+        needed = sorted({s.build for s in chosen})
+        # The native build, the Windows builds, and the Wine sessions.
+        print(" ".join(needed + sorted({f"wine{s.wine_arch}" for s in chosen if s.wine_arch})))
         return 0
 
     runner = Runner(options.build_root)
@@ -172,11 +236,14 @@ def main():
     passed = sum(s.passed for s in chosen)
     failed = sum(s.failed for s in chosen)
     print()
-    for build in options.builds.split(","):
+    for build in builds:
         mine = [s for s in chosen if s.build == build]
         if mine:
             print(f"{build}: {len(mine)} suites, {sum(s.passed for s in mine)} ctest entries passed, "
                   f"{sum(s.failed for s in mine)} failed")
+    if not_run:
+        print(f"win32: {len(not_run)} suites under Wine NOT RUN on this machine: {options.no_32_reason}; "
+              f"the x64 build's suites stood in for them")
     print(f"total: {passed} passed, {failed} failed")
     return 0 if all(s.ok for s in chosen) else 1
 

@@ -75,11 +75,14 @@ def wine_session_cpu(prefix=None):
 class Meter:
     """Measures one piece of work from its construction to stop()."""
 
-    def __init__(self, include_self=False):
+    def __init__(self, include_self=False, prefix=None):
+        """prefix: the Wine prefix whose shared processes' CPU counts
+        (default: $WINEPREFIX)."""
         self.include_self = include_self
+        self.prefix = prefix
         self.wall = time.monotonic()
         self.cpu = self._own_side()
-        self.wine = wine_session_cpu()
+        self.wine = wine_session_cpu(prefix)
 
     def _own_side(self):
         return _reaped_children_cpu() + (_own_cpu() if self.include_self else 0.0)
@@ -88,7 +91,7 @@ class Meter:
         """(wall seconds, CPU seconds) since construction."""
         wall = time.monotonic() - self.wall
         cpu = self._own_side() - self.cpu
-        for pid, used in wine_session_cpu().items():
+        for pid, used in wine_session_cpu(self.prefix).items():
             cpu += used - self.wine.get(pid, 0.0)
         return wall, cpu
 
