@@ -34,6 +34,12 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 # libwebp's decoder, cross-built by tools/setup from Debian's patched sources.
 string(REGEX REPLACE "-.*" "" webp_cpu ${QUILLMOOR_MINGW_TRIPLET})
 set(QUILLMOOR_WEBP_PREFIX ${CMAKE_SOURCE_DIR}/.deps/libwebp-${webp_cpu} CACHE PATH "Cross-built libwebp")
+# The versions that decide the bytes, in build-versions.txt beside the client.
+add_custom_target(build_versions ALL
+  COMMAND ${CMAKE_COMMAND} -DCPU=${webp_cpu} -DWEBP_PREFIX=${QUILLMOOR_WEBP_PREFIX}
+          -DOUTPUT=${CMAKE_BINARY_DIR}/build-versions.txt -P ${CMAKE_SOURCE_DIR}/cmake/BuildVersions.cmake
+  BYPRODUCTS ${CMAKE_BINARY_DIR}/build-versions.txt VERBATIM)
+
 add_library(quillmoor_webp STATIC IMPORTED)
 set_target_properties(quillmoor_webp PROPERTIES
   IMPORTED_LOCATION ${QUILLMOOR_WEBP_PREFIX}/lib/libwebpdecoder.a

@@ -29,8 +29,11 @@ configure_windows() {
     { cat "$build/$name-configure.log" >&2; return 1; }
 }
 
+# build_windows NAME [CMAKE ARGUMENTS]: configures and builds everything of
+# build NAME, or only the targets windows_targets names.
+windows_targets=()
 build_windows() {
-  configure_windows "$@" && cmake --build "$build/$1"
+  configure_windows "$@" && cmake --build "$build/$1" ${windows_targets[@]:+--target "${windows_targets[@]}"}
 }
 
 configure_win32() { configure_windows win32 "$@"; }
