@@ -1,7 +1,8 @@
 # Which Wine architectures this machine can run the tests under. Shared by
 # tools/setup (which installs the 32-bit half of Wine only where it can run)
 # and tools/lib/common.sh. QUILLMOOR_WINE_ARCH_CHOICE is what the caller set
-# QUILLMOOR_WINE_ARCH to, if anything.
+# QUILLMOOR_WINE_ARCH to, if anything (wine-env.sh sets QUILLMOOR_WINE_ARCH
+# itself, to the architecture in use).
 
 # Whether this machine runs 32-bit x86 code: a static i386 program of three
 # instructions (exit with status 42) is run once. Some hosts refuse every

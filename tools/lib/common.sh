@@ -3,8 +3,9 @@
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build="$root/build"
-# What the caller asked for, before wine-env.sh takes it for its default.
-QUILLMOOR_WINE_ARCH_CHOICE=${QUILLMOOR_WINE_ARCH:-}
+# What the caller asked for, before wine-env.sh sets QUILLMOOR_WINE_ARCH to
+# the architecture in use; kept for what this run starts (tools/setup).
+export QUILLMOOR_WINE_ARCH_CHOICE=${QUILLMOOR_WINE_ARCH_CHOICE-${QUILLMOOR_WINE_ARCH:-}}
 # shellcheck source=tools/lib/wine-env.sh
 . "$root/tools/lib/wine-env.sh"
 # shellcheck source=tools/lib/arch.sh
