@@ -37,7 +37,7 @@ CTEST_TIMEOUT = 600  # seconds a suite may take before ctest ends it
 # Labels of the suites that may run beside the Windows stream.
 BESIDE_LABELS = {"fuzz", "portable", "no-wine"}
 # Labels of the win64 suites that run where both builds are tested.
-BOTH_ARCHES_WIN64_LABELS = {"portable", "headless", "pointer-width"}
+BOTH_ARCHES_WIN64_LABELS = {"portable", "headless", "pointer-width", "no-wine"}
 
 
 class Suite:
@@ -57,7 +57,7 @@ class Suite:
     def full_name(self):
         return f"{self.build}/{self.name}"
 
-    beside_headless = False  # set where both Windows builds are tested
+    beside_headless = False  # set for win64 where both Windows builds are tested
 
     @property
     def beside(self):
@@ -199,7 +199,9 @@ def main():
     for build in builds:
         suites += list_suites(options.build_root, build)
     for suite in suites:
-        suite.beside_headless = "32" in arches
+        # The x64 build's headless suites fit beside the win32 display's
+        # stream: another prefix, another wineserver.
+        suite.beside_headless = "32" in arches and suite.build == "win64"
     if "32" not in arches:
         named = [p for p in options.patterns if p.startswith("win32/") and
                  any(s.needs_wine and fnmatch.fnmatchcase(s.full_name, p) for s in suites)]
