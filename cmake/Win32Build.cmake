@@ -6,11 +6,6 @@
 if(NOT QUILLMOOR_WINE_ARCH MATCHES "^(32|64)$")
   message(FATAL_ERROR "Configure the Windows build with cmake/mingw-i686.cmake or cmake/mingw-x86_64.cmake")
 endif()
-if(QUILLMOOR_WINE_ARCH STREQUAL "64")
-  set(QUILLMOOR_MINGW_TRIPLET x86_64-w64-mingw32)
-else()
-  set(QUILLMOOR_MINGW_TRIPLET i686-w64-mingw32)
-endif()
 
 # Static runtime: no DLL needs to sit beside the executable.
 string(APPEND CMAKE_EXE_LINKER_FLAGS " -static -static-libgcc -static-libstdc++")
@@ -32,11 +27,10 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 # libwebp's decoder, cross-built by tools/setup from Debian's patched sources.
-string(REGEX REPLACE "-.*" "" webp_cpu ${QUILLMOOR_MINGW_TRIPLET})
-set(QUILLMOOR_WEBP_PREFIX ${CMAKE_SOURCE_DIR}/.deps/libwebp-${webp_cpu} CACHE PATH "Cross-built libwebp")
+set(QUILLMOOR_WEBP_PREFIX ${CMAKE_SOURCE_DIR}/.deps/libwebp-${QUILLMOOR_MINGW_CPU} CACHE PATH "Cross-built libwebp")
 # The versions that decide the bytes, in build-versions.txt beside the client.
 add_custom_target(build_versions ALL
-  COMMAND ${CMAKE_COMMAND} -DCPU=${webp_cpu} -DWEBP_PREFIX=${QUILLMOOR_WEBP_PREFIX}
+  COMMAND ${CMAKE_COMMAND} -DCPU=${QUILLMOOR_MINGW_CPU} -DWEBP_PREFIX=${QUILLMOOR_WEBP_PREFIX}
           -DOUTPUT=${CMAKE_BINARY_DIR}/build-versions.txt -P ${CMAKE_SOURCE_DIR}/cmake/BuildVersions.cmake
   BYPRODUCTS ${CMAKE_BINARY_DIR}/build-versions.txt VERBATIM)
 

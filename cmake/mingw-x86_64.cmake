@@ -1,13 +1,4 @@
-# Cross toolchain: 64-bit Windows through mingw-w64, POSIX thread model, for
-# the tests on machines that run no 32-bit code (the product stays 32-bit).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(QUILLMOOR_WINE_ARCH 64)
-set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../tools/wine-exec")
+# Cross toolchain: 64-bit Windows through mingw-w64, for the tests on
+# machines that run no 32-bit code (the product stays 32-bit).
+set(QUILLMOOR_MINGW_CPU x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/MingwToolchain.cmake)
