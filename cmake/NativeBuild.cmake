@@ -42,3 +42,6 @@ endif()
 add_test(NAME update_key_configure
          COMMAND python3 ${CMAKE_SOURCE_DIR}/cmake/UpdateKey_test.py
                  --source ${CMAKE_SOURCE_DIR} --work ${CMAKE_BINARY_DIR}/update-key-configure)
+
+# Which suites tools/test runs on a machine with and without 32-bit code.
+add_test(NAME suite_choice COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/lib/suites_test.py)

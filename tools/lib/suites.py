@@ -86,25 +86,34 @@ def list_suites(build_root, build):
     return [suite for suite in suites if not suite.fixture_setup]
 
 
-def runnable(suites, arches):
-    """(the suites this machine can run with the Wine architectures arches,
-    the win32 suites it cannot)."""
-    if "32" in arches:
-        return suites, []
-    return ([s for s in suites if s.wine_arch != "32"],
-            [s for s in suites if s.wine_arch == "32"])
-
-
 def named_by(suite, patterns):
     return any(fnmatch.fnmatchcase(suite.full_name, p) or fnmatch.fnmatchcase(suite.name, p) for p in patterns)
 
 
-def default_choice(suites, arches):
-    """Every suite, but where both Windows builds are tested, of win64 only
-    its cheap checks of 64-bit breakage."""
+def select(suites, arches, patterns, no_32_reason):
+    """(the suites to run, the win32 suites that cannot run here) for a
+    machine that runs the Wine architectures arches ("32", "64"); exits
+    when a pattern names win32 suites that need Wine and 32 is not among
+    them, or names nothing."""
+    both = "32" in arches and "64" in arches
+    for suite in suites:
+        # The x64 build's headless suites fit beside the win32 display's
+        # stream: another prefix, another wineserver.
+        suite.beside_headless = both and suite.build == "win64"
+    suites = [s for s in suites if s.build != "win64" or "64" in arches]
+    not_run = []
     if "32" not in arches:
-        return suites
-    return [s for s in suites if s.build != "win64" or s.labels & BOTH_ARCHES_WIN64_LABELS]
+        named = [p for p in patterns if p.startswith("win32/") and
+                 any(s.wine_arch == "32" and fnmatch.fnmatchcase(s.full_name, p) for s in suites)]
+        if named:
+            sys.exit(f"{', '.join(named)}: the 32-bit suites cannot run here: {no_32_reason}")
+        not_run = [s for s in suites if s.wine_arch == "32" and (not patterns or named_by(s, patterns))]
+        suites = [s for s in suites if s.wine_arch != "32"]
+    if patterns:
+        return choose(suites, patterns), not_run
+    # By default, where both Windows builds are tested, of win64 only its
+    # cheap checks of 64-bit breakage.
+    return [s for s in suites if not both or s.build != "win64" or s.labels & BOTH_ARCHES_WIN64_LABELS], not_run
 
 
 def choose(suites, patterns):
@@ -194,25 +203,13 @@ def main():
     options = parser.parse_args()
 
     arches = options.arches.split()
-    builds = [b for b in options.builds.split(",") if b == "native" or b[-2:] in arches or b == "win32"]
+    # A build whose architecture is not run is not looked in, but for win32:
+    # its format check needs no Wine.
+    builds = [b for b in options.builds.split(",") if b in ("native", "win32") or b[-2:] in arches]
     suites = []
     for build in builds:
         suites += list_suites(options.build_root, build)
-    for suite in suites:
-        # The x64 build's headless suites fit beside the win32 display's
-        # stream: another prefix, another wineserver.
-        suite.beside_headless = "32" in arches and suite.build == "win64"
-    if "32" not in arches:
-        named = [p for p in options.patterns if p.startswith("win32/") and
-                 any(s.needs_wine and fnmatch.fnmatchcase(s.full_name, p) for s in suites)]
-        if named:
-            sys.exit(f"{', '.join(named)}: the 32-bit suites cannot run here: {options.no_32_reason}")
-    can_run, not_run = runnable(suites, arches)
-    if options.patterns:
-        chosen = choose(can_run, options.patterns)
-        not_run = [s for s in not_run if named_by(s, options.patterns)]
-    else:
-        chosen = default_choice(can_run, arches)
+    chosen, not_run = select(suites, arches, options.patterns, options.no_32_reason)
     if options.list:
         for suite in chosen:
             print(f"{suite.full_name}{'' if suite.beside else '  (one at a time, with the display and the ports)'}")
