@@ -46,10 +46,14 @@ class Suite:
         self.name = test["name"]
         properties = {p["name"]: p["value"] for p in test.get("properties", [])}
         self.labels = set(properties.get("LABELS", []))
-        self.fixture_setup = bool(properties.get("FIXTURES_SETUP"))
+        self.fixture_setup = set(properties.get("FIXTURES_SETUP", []))
+        self.fixtures_required = set(properties.get("FIXTURES_REQUIRED", []))
         command = test.get("command", [])
         scripts = [os.path.basename(part) for part in command if part.endswith(".py")]
         self.script = scripts[0] if scripts else None
+        # The build's own executables it runs or hands a script: the targets
+        # it needs built.
+        self.targets = {os.path.basename(part)[:-4] for part in command if part.endswith(".exe")}
         self.passed = self.failed = 0
         self.ok = False
 
@@ -79,10 +83,15 @@ class Suite:
 
 def list_suites(build_root, build):
     """The suites ctest knows in build_root/build, in its order. A fixture's
-    set-up is no suite of its own: ctest runs it with the suites that need it."""
+    set-up is no suite of its own: ctest runs it with the suites that need
+    it, so its targets go with each of theirs."""
     listing = subprocess.run(["ctest", "--show-only=json-v1"], cwd=os.path.join(build_root, build),
                              capture_output=True, text=True, check=True).stdout
     suites = [Suite(build, test) for test in json.loads(listing)["tests"]]
+    for set_up in [suite for suite in suites if suite.fixture_setup]:
+        for suite in suites:
+            if suite.fixtures_required & set_up.fixture_setup:
+                suite.targets |= set_up.targets
     return [suite for suite in suites if not suite.fixture_setup]
 
 
@@ -199,6 +208,8 @@ def main():
     parser.add_argument("--list", action="store_true", help="only name the suites chosen")
     parser.add_argument("--needs", action="store_true",
                         help="only say what the suites chosen need: the builds, and Wine")
+    parser.add_argument("--targets", metavar="BUILD",
+                        help="only name the targets of BUILD that the suites chosen need built")
     parser.add_argument("patterns", nargs="*")
     options = parser.parse_args()
 
@@ -215,6 +226,9 @@ def main():
             print(f"{suite.full_name}{'' if suite.beside else '  (one at a time, with the display and the ports)'}")
         for suite in not_run:
             print(f"{suite.full_name}  (not run here: {options.no_32_reason})")
+        return 0
+    if options.targets:
+        print(" ".join(sorted(set().union(*(s.targets for s in chosen if s.build == options.targets)))))
         return 0
     if options.needs:
         needed = sorted({s.build for s in chosen})
