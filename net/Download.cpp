@@ -67,6 +67,9 @@ struct CGetRequest {
 // that failed.
 bool OpenGetRequest(HINTERNET internet, const std::wstring& url, DWORD timeoutMs, bool wide, CGetRequest* get,
                     DWORD* error = nullptr) {
+    // WinINet takes 0 for no time-out at all: a request whose time ran out
+    // before it could be sent is not sent.
+    if (timeoutMs == 0) return false;
     URL_COMPONENTSW parts{};
     parts.dwStructSize = sizeof parts;
     parts.dwHostNameLength = 1;  // asks for a pointer into url and a length
