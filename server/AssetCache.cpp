@@ -84,6 +84,48 @@ private:
     bool m_bValid = false;
 };
 
+// The one owner of a fetch's place among the flights. Whatever ends the
+// fetch (its end, a failure to start it, an exception anywhere on the way),
+// the flight leaves the table and its fill is finished, so that no later
+// request joins a fill that never ends. Shared by the request that starts
+// the fetch and the fetch's job; the last to let go ends it.
+class CAssetCache::CFlight {
+public:
+    CFlight(CAssetCache& cache, std::string name, std::shared_ptr<CAssetFill> fill)
+        : m_cache(cache), m_strName(std::move(name)), m_fill(std::move(fill)) {}
+    ~CFlight() { Finish(kFetchNoRequest, 0); }
+    CFlight(const CFlight&) = delete;
+    CFlight& operator=(const CFlight&) = delete;
+
+    // The fill is in the table from now on, and this flight its owner.
+    void Registered() { m_bInTable = m_bOwner = true; }
+    CAssetFill& Fill() const { return *m_fill; }
+    const std::string& Name() const { return m_strName; }
+
+    // Leaves the table: requests from now on fetch anew (or find it stored).
+    void Leave() {
+        if (!m_bInTable) return;
+        m_bInTable = false;
+        m_cache.EndFlight(m_strName, m_fill);
+    }
+    // Leaves the table, and ends the fill with the fetch's result: once.
+    void Finish(int fetchResult, int httpStatus) {
+        Leave();
+        if (m_bOwner && !m_bFinished) {
+            m_bFinished = true;
+            m_fill->Finish(fetchResult, httpStatus);
+        }
+    }
+
+private:
+    CAssetCache& m_cache;
+    const std::string m_strName;
+    const std::shared_ptr<CAssetFill> m_fill;
+    bool m_bOwner = false;
+    bool m_bInTable = false;
+    bool m_bFinished = false;
+};
+
 int MakeDirectories(const char* path) {
     if (!path || !*path) return 0;
     std::string copy(path);
@@ -180,7 +222,8 @@ AssetBody CAssetCache::FetchOrJoin(std::string_view target, const std::string& n
     static std::atomic<uint32_t> sequence{0};
     const std::wstring tempPath =
         WidenAnsi(CacheTempFilePath(path, ::GetCurrentProcessId(), ::GetCurrentThreadId(), ++sequence));
-    auto fill = std::make_shared<CAssetFill>(tempPath, WidenAnsi(path));
+    auto fill = std::make_shared<CAssetFill>(tempPath, WidenAnsi(path), m_fillMemory);
+    const auto flight = std::make_shared<CFlight>(*this, name, fill);
     AssetBody body;
     {
         const std::lock_guard<std::mutex> guard(m_flightsLock);
@@ -191,19 +234,15 @@ AssetBody CAssetCache::FetchOrJoin(std::string_view target, const std::string& n
             return body;
         }
         slot = fill;
+        flight->Registered();
     }
-    // Another request may have stored it between this one's look and its
-    // joining; any that joined meanwhile look again.
-    if (OpenStored(name, path, &body)) {
-        EndFlight(name, fill);
-        fill->Finish(kFetchNoRequest, 0);
-        return body;
-    }
+    // From here on, leaving by any way ends the flight unless the fetch's
+    // job holds it. Another request may have stored the asset between this
+    // one's look and its joining; any that joined meanwhile look again.
+    if (OpenStored(name, path, &body)) return body;
     std::string url(m_strCdnBase);
     url += target;
-    if (!StartFill(fill, std::move(url), name)) {
-        EndFlight(name, fill);
-        fill->Finish(kFetchNoRequest, 0);
+    if (!StartFill(flight, std::move(url))) {
         body.outcome = {AssetSource::kNoReply, 0, kFetchNoRequest};
         return body;
     }
@@ -212,23 +251,26 @@ AssetBody CAssetCache::FetchOrJoin(std::string_view target, const std::string& n
 }
 
 // Creates the fill's temporary file (and the cache directory again, should
-// it have been deleted) and hands the fetch to a thread of its own.
-bool CAssetCache::StartFill(const std::shared_ptr<CAssetFill>& fill, std::string url, const std::string& name) {
-    if (!fill->CreateTemporaryFile()) {
-        const DWORD error = ::GetLastError();
-        if (error != ERROR_PATH_NOT_FOUND) return false;
+// it have been deleted) and hands the fetch to a thread of its own. A fill
+// whose file cannot be created goes on without one.
+bool CAssetCache::StartFill(const std::shared_ptr<CFlight>& flight, std::string url) {
+    CAssetFill& fill = flight->Fill();
+    if (!fill.CreateTemporaryFile() && ::GetLastError() == ERROR_PATH_NOT_FOUND) {
         MakeDirectories(m_strRoot.c_str());
-        if (!fill->CreateTemporaryFile()) return false;
+        fill.CreateTemporaryFile();
     }
-    return m_fetches.Run([this, fill, url = std::move(url), name] { RunFetch(fill, url, name); });
+    return m_fetches.Run([this, flight, url = std::move(url)] { RunFetch(*flight, url); });
 }
 
 // On a fetch thread. What memory holds follows the disk: the new file's
 // bytes when small, or nothing when it could not be stored or the cache was
 // emptied meanwhile. The fill leaves the flights only once stored, so that a
 // request that comes meanwhile reads from it rather than fetching again; it
-// is finished once the cache is back within its limit.
-void CAssetCache::RunFetch(const std::shared_ptr<CAssetFill>& fill, const std::string& url, const std::string& name) {
+// is finished once the cache is back within its limit. Should anything
+// throw, the flight's owner ends it as the job goes.
+void CAssetCache::RunFetch(CFlight& flight, const std::string& url) {
+    CAssetFill* const fill = &flight.Fill();
+    const std::string& name = flight.Name();
     int status = 0;
     const int result = m_session.Fetch(url.c_str(), *fill, &status);
     const CAssetFill::View view = fill->Look();
@@ -244,9 +286,15 @@ void CAssetCache::RunFetch(const std::shared_ptr<CAssetFill>& fill, const std::s
         m_recent.Keep(name, stored ? fill->Memory() : nullptr, Ticks(Now()), epoch);
         if (stored) m_nStoredBytes += view.length;
     }
-    EndFlight(name, fill);
-    if (stored) TrimIfOverLimit();
-    fill->Finish(result, status);
+    flight.Leave();
+    if (stored) {
+        try {
+            TrimIfOverLimit();
+        } catch (...) {
+            // Out of memory for the listing: the next store trims again.
+        }
+    }
+    flight.Finish(result, status);
 }
 
 void CAssetCache::EndFlight(const std::string& name, const std::shared_ptr<CAssetFill>& fill) {
@@ -255,13 +303,28 @@ void CAssetCache::EndFlight(const std::string& name, const std::shared_ptr<CAsse
     if (found != m_flights.end() && found->second == fill) m_flights.erase(found);
 }
 
+void CAssetCache::ForgetKeptCopies() {
+    m_recent.ForgetAll();
+    Remeasure();
+}
+
 void CAssetCache::TrimIfOverLimit() {
-    if (m_nStoredBytes <= m_nLimitBytes || m_bTrimming.exchange(true)) return;
-    struct Done {
-        std::atomic<bool>& flag;
-        ~Done() { flag = false; }
-    } done{m_bTrimming};
-    Maintain(false);
+    if (m_nStoredBytes > m_nLimitBytes) Remeasure();
+}
+
+// One thread lists the cache at a time. A request made while it lists is
+// counted, and the lister lists again once done: whoever releases the
+// listing looks at the requests after it, so none is left behind.
+void CAssetCache::Remeasure() {
+    m_nMeasureRequests.fetch_add(1);
+    while (m_nMeasureRequests.load() != 0 && !m_bTrimming.exchange(true)) {
+        struct Done {
+            std::atomic<bool>& flag;
+            ~Done() { flag = false; }
+        } done{m_bTrimming};
+        m_nMeasureRequests = 0;
+        Maintain(false);
+    }
 }
 
 // Lists the cache directory: asset files are summed (and trimmed when over
@@ -269,6 +332,7 @@ void CAssetCache::TrimIfOverLimit() {
 // temporary file still being written is open without sharing, so it cannot be
 // removed; nor is it ever chosen to be trimmed.
 void CAssetCache::Maintain(bool removeLeftovers) {
+    const uint64_t countedBefore = m_nStoredBytes;
     const std::wstring root = WidenAnsi(m_strRoot);
     std::vector<CachedFile> files;
     uint64_t total = 0;
@@ -276,8 +340,12 @@ void CAssetCache::Maintain(bool removeLeftovers) {
     {
         const CFileFind find(::FindFirstFileExW((root + L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
                                                 nullptr, FIND_FIRST_EX_LARGE_FETCH));
-        if (!find) return;
-        do {
+        if (!find) {
+            // No folder (clear-cache may take it): nothing is stored.
+            const DWORD error = ::GetLastError();
+            if (error != ERROR_PATH_NOT_FOUND && error != ERROR_FILE_NOT_FOUND) return;
+        }
+        for (bool more = static_cast<bool>(find); more; more = ::FindNextFileW(find.get(), &found) != FALSE) {
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
             const std::string name = NarrowAsciiName(found.cFileName);
             if (IsCacheFileName(name)) {
@@ -287,7 +355,7 @@ void CAssetCache::Maintain(bool removeLeftovers) {
             } else if (removeLeftovers && IsCacheTempFileName(name)) {
                 ::DeleteFileW((root + found.cFileName).c_str());
             }
-        } while (::FindNextFileW(find.get(), &found));
+        }
     }
     if (total > m_nLimitBytes) {
         for (const CachedFile& file : ChooseEvictions(std::move(files), TrimTarget(m_nLimitBytes))) {
@@ -298,7 +366,10 @@ void CAssetCache::Maintain(bool removeLeftovers) {
             }
         }
     }
-    m_nStoredBytes = total;
+    // What was stored while the listing ran stays counted on top of it (one
+    // the listing saw counts twice until the next: the cache trims a little
+    // early, never late).
+    m_nStoredBytes.fetch_add(total - countedBefore);
 }
 
 bool CAssetCache::CloseForExit(DWORD milliseconds) {

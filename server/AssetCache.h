@@ -46,6 +46,9 @@ public:
     // At most this many fetches from the CDN run at once, as many as the
     // connections; a miss beyond it is not fetched.
     static constexpr size_t kMaxFetches = 128;
+    // What fills whose disk cannot take them may hold in memory, all
+    // together, to be served whole without a file.
+    static constexpr uint64_t kMaxFillMemoryBytes = 64ull << 20;
 
     // cdnBase: where missing assets are fetched from. limitBytes: the size
     // the stored assets may reach before the least recently used go.
@@ -73,18 +76,21 @@ public:
     // CDN's pace whoever reads it, and a complete 200 reply from the CDN's
     // own host is flushed and renamed over the final name, so neither a
     // reader nor a power cut ever leaves a partly written asset there; the
-    // cache is trimmed after every store. Requests of a target being fetched
+    // cache is trimmed after every store. A disk that cannot take the file
+    // (read-only, full, a name too long) leaves the asset served from
+    // memory and not stored. Requests of a target being fetched
     // get the same fill: one fetch.
     AssetBody Load(std::string_view target);
 
     // The cache directory was emptied (clear-cache): the copies kept in
-    // memory go too.
-    void ForgetKeptCopies() { m_recent.ForgetAll(); }
+    // memory go too, and what the limit counts is measured anew.
+    void ForgetKeptCopies();
 
     // When the stored assets have grown past the limit, deletes the least
     // recently used until about 90 % of it is left. One caller trims at a
-    // time; the others return at once. Never touches a file being written;
-    // one being read goes once its readers are done.
+    // time; one that comes meanwhile returns at once and makes it trim
+    // again once done, so that no store goes unmeasured. Never touches a
+    // file being written; one being read goes once its readers are done.
     void TrimIfOverLimit();
 
     // From now on nothing is stored; waits up to milliseconds for stores
@@ -97,24 +103,28 @@ public:
 
 private:
     class CStoreTicket;
+    class CFlight;
 
     bool ServeKept(const std::string& name, const std::string& path, AssetBody* body);
     bool OpenStored(const std::string& name, const std::string& path, AssetBody* body);
     AssetBody FetchOrJoin(std::string_view target, const std::string& name, const std::string& path);
-    bool StartFill(const std::shared_ptr<CAssetFill>& fill, std::string url, const std::string& name);
-    void RunFetch(const std::shared_ptr<CAssetFill>& fill, const std::string& url, const std::string& name);
+    bool StartFill(const std::shared_ptr<CFlight>& flight, std::string url);
+    void RunFetch(CFlight& flight, const std::string& url);
     void EndFlight(const std::string& name, const std::shared_ptr<CAssetFill>& fill);
+    void Remeasure();
     void Maintain(bool removeLeftovers);
 
     std::string m_strRoot;
     const std::string m_strCdnBase;
     CFetchSession m_session;
     CRecentAssets m_recent;
+    const std::shared_ptr<CFillMemory> m_fillMemory = std::make_shared<CFillMemory>(kMaxFillMemoryBytes);
     std::mutex m_flightsLock;  // guards m_flights
     std::unordered_map<std::string, std::shared_ptr<CAssetFill>> m_flights;  // by cache file name
     const uint64_t m_nLimitBytes;
     std::atomic<uint64_t> m_nStoredBytes{0};
     std::atomic<bool> m_bTrimming{false};
+    std::atomic<uint32_t> m_nMeasureRequests{0};  // made since the last listing began
     CCriticalSection m_csStores;   // guards the two below
     int m_nStoresUnderWay = 0;
     bool m_bClosed = false;

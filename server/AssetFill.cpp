@@ -1,6 +1,7 @@
 #include "server/AssetFill.h"
 
 #include <algorithm>
+#include <new>
 
 #include "server/RecentAssets.h"
 
@@ -27,12 +28,13 @@ bool WriteAll(HANDLE file, const char* data, uint32_t count) {
 
 }  // namespace
 
-CAssetFill::CAssetFill(std::wstring tempPath, std::wstring finalPath)
-    : m_strTempPath(std::move(tempPath)), m_strFinalPath(std::move(finalPath)) {}
+CAssetFill::CAssetFill(std::wstring tempPath, std::wstring finalPath, std::shared_ptr<CFillMemory> memoryBound)
+    : m_strTempPath(std::move(tempPath)), m_strFinalPath(std::move(finalPath)), m_memoryBound(std::move(memoryBound)) {}
 
 CAssetFill::~CAssetFill() {
     m_hWriter.reset();
     if (!m_bStored) ::DeleteFileW(m_strTempPath.c_str());
+    if (m_nReserved) m_memoryBound->Release(m_nReserved);
 }
 
 // Shared for reading only: no other writer, and no deletion while it is
@@ -73,10 +75,16 @@ void CAssetFill::Publish() {
 }
 
 // A small asset is also gathered in memory, in a block of its announced
-// size: the readers send from it, and the cache keeps it once stored.
+// size: the readers send from it, and the cache keeps it once stored. So is
+// a larger one that has no file, within the shared bound; past it the fetch
+// fails before any reply has begun.
 bool CAssetFill::OnHead(const FetchHead& head) {
     std::shared_ptr<std::string> memory;
-    if (head.length <= CRecentAssets::kMaxAssetBytes) {
+    if (head.length <= CRecentAssets::kMaxAssetBytes || !m_hWriter) {
+        if (head.length > CRecentAssets::kMaxAssetBytes) {
+            if (!m_memoryBound->Reserve(head.length)) return false;
+            m_nReserved = head.length;
+        }
         memory = std::make_shared<std::string>(head.length, '\0');
         m_pMemory = memory.get();
     } else {
@@ -102,14 +110,20 @@ char* CAssetFill::BodyRoom(uint32_t count) {
     return count <= m_piece.size() ? m_piece.data() : nullptr;
 }
 
-// Every piece goes to the file, the small asset's from its block in memory.
+// Every piece goes to the file while there is one, the small asset's from
+// its block in memory. A write that fails drops the file: a body in memory
+// goes on there alone, a larger one is read back into memory first (if the
+// shared bound allows), so no reader loses a byte.
 bool CAssetFill::OnBodyRead(uint32_t got) {
     const char* bytes = m_piece.data();
     {
         const std::lock_guard<std::mutex> guard(m_lock);
         if (m_pMemory) bytes = m_pMemory->data() + m_view.written;
     }
-    if (!WriteAll(m_hWriter.get(), bytes, got)) return false;
+    if (m_hWriter && !WriteAll(m_hWriter.get(), bytes, got)) {
+        if (!m_pMemory && !HoldInMemory(bytes, got)) return false;
+        DropFile();
+    }
     {
         const std::lock_guard<std::mutex> guard(m_lock);
         m_view.written += got;
@@ -118,11 +132,47 @@ bool CAssetFill::OnBodyRead(uint32_t got) {
     return true;
 }
 
+// The body so far, from the file, and this piece, into a block of the whole
+// body's size; readers go on from it.
+bool CAssetFill::HoldInMemory(const char* piece, uint32_t got) {
+    const View view = Look();
+    if (!m_memoryBound->Reserve(view.length)) return false;
+    m_nReserved = view.length;
+    std::shared_ptr<std::string> memory;
+    try {
+        memory = std::make_shared<std::string>(view.length, '\0');
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const CHandle reader = OpenReader();
+    uint64_t done = 0;
+    while (reader && done < view.written) {
+        DWORD read = 0;
+        const DWORD count = static_cast<DWORD>(std::min<uint64_t>(view.written - done, kFetchPiece));
+        if (!::ReadFile(reader.get(), memory->data() + done, count, &read, nullptr) || read == 0) break;
+        done += read;
+    }
+    if (done != view.written || got > view.length - done) return false;
+    std::copy(piece, piece + got, memory->data() + done);
+    m_pMemory = memory.get();
+    const std::lock_guard<std::mutex> guard(m_lock);
+    m_view.memory = std::move(memory);
+    return true;
+}
+
+// No file from now on: what was written of it goes (readers that opened it
+// read on from their handles, or from memory).
+void CAssetFill::DropFile() {
+    m_hWriter.reset();
+    ::DeleteFileW(m_strTempPath.c_str());
+}
+
 // Without the flush a power cut could leave the rename done and the data
 // not: an empty file, served for good. The rename also fails while a reader
 // holds the final file open without sharing its deletion; that file is
 // complete already, so dropping ours loses nothing.
 bool CAssetFill::Store() {
+    if (!m_hWriter) return false;
     bool flushed = ::FlushFileBuffers(m_hWriter.get()) != FALSE;
     flushed = ::CloseHandle(m_hWriter.release()) && flushed;
     if (!flushed) return false;

@@ -1,7 +1,10 @@
 // One asset on its way from the CDN: the fetch writes it into its temporary
 // cache file (and, when it is small, into memory as well), and every request
 // for it reads from there up to what has been written, at its own pace. The
-// fetch and the replies are joined by this object alone.
+// fetch and the replies are joined by this object alone. When the disk
+// cannot take it (a read-only or full disk, a name too long), the fill goes
+// on without a file, its whole body in memory within a bound shared by all
+// fills, and the asset is served but not stored.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +17,7 @@
 
 #include "net/Download.h"
 #include "server/AssetOutcome.h"
+#include "server/FillMemory.h"
 #include "toolkit/ScopedResource.h"
 
 class CAssetFill : public CFetchReceiver {
@@ -31,21 +35,24 @@ public:
         AssetOutcome outcome;   // from the head on, what the reply is; at the end of a failure, why
         uint64_t length = 0;    // the announced length
         uint64_t written = 0;   // bytes readable from the start
-        // The whole body's block for an asset small enough to be kept in
-        // memory: its first `written` bytes are final. Null for a larger one.
+        // The whole body's block, for an asset small enough to be kept in
+        // memory or one that has no file: its first `written` bytes are
+        // final. Null for one read from the file.
         std::shared_ptr<const std::string> memory;
     };
 
     // tempPath: the temporary file the fetch writes; finalPath: the cache
-    // file it becomes when stored.
-    CAssetFill(std::wstring tempPath, std::wstring finalPath);
+    // file it becomes when stored; memoryBound: what fills without a file
+    // may hold, shared by them all.
+    CAssetFill(std::wstring tempPath, std::wstring finalPath, std::shared_ptr<CFillMemory> memoryBound);
     // Removes the temporary file unless it was stored; readers that still
     // have it open read on from their handles.
     ~CAssetFill() override;
     CAssetFill(const CAssetFill&) = delete;
     CAssetFill& operator=(const CAssetFill&) = delete;
 
-    // Creates the temporary file; false when it cannot be created.
+    // Creates the temporary file; false when it cannot be created (the fill
+    // then goes on without one).
     bool CreateTemporaryFile();
 
     View Look() const;
@@ -64,7 +71,8 @@ public:
     bool OnBodyRead(uint32_t got) override;
     // Flushes the complete file to the disk and renames it over the final
     // path; readers opened from now on read the cache file. False when it
-    // could not be stored (the temporary file then goes with the fill).
+    // could not be stored (the temporary file then goes with the fill), or
+    // there is no file.
     bool Store();
     // Ends the fill with the fetch's result: complete when every announced
     // byte arrived, failed otherwise; a failed fill's temporary file goes at
@@ -75,13 +83,17 @@ public:
 
 private:
     void Publish();  // wakes the watchers; called without the lock
+    bool HoldInMemory(const char* piece, uint32_t got);
+    void DropFile();
 
     const std::wstring m_strTempPath;
     const std::wstring m_strFinalPath;
+    const std::shared_ptr<CFillMemory> m_memoryBound;
     // The fetch's own, touched by its thread only:
-    CHandle m_hWriter;
+    CHandle m_hWriter;          // null once the disk failed, or from the start
     std::vector<char> m_piece;  // where a large body's pieces are read into
-    std::string* m_pMemory = nullptr;  // the memory block being filled, when small
+    std::string* m_pMemory = nullptr;  // the memory block being filled, when small or without a file
+    uint64_t m_nReserved = 0;          // what this fill holds of the shared bound
 
     mutable std::mutex m_lock;  // guards everything below
     View m_view;

@@ -53,14 +53,21 @@ CReplySource::Next CAssetReply::ResolveHead() {
     while (m_asset.fill) {
         const CAssetFill::View view = m_asset.fill->Look();
         if (view.phase == CAssetFill::Phase::kAwaitingHead) return Next::kDry;
-        if (view.phase != CAssetFill::Phase::kFailed) {
+        // A body to be read from the fill's file is opened before the head
+        // goes out: once open, neither a trim nor clear-cache can take it
+        // from this reply, whether it is still the temporary file or stored.
+        const bool fromFile = view.phase != CAssetFill::Phase::kFailed && !view.memory && view.length > 0 &&
+                              SendsBodyOf(view.outcome);
+        if (fromFile && !m_hFillReader) m_hFillReader = m_asset.fill->OpenReader();
+        if (view.phase != CAssetFill::Phase::kFailed && (!fromFile || m_hFillReader)) {
             outcome = view.outcome;
             length = view.length;
             break;
         }
         // Nothing of this reply went out yet: it can still be answered whole.
         if (!m_asset.joined || m_bLoadedAgain) {
-            outcome = view.outcome;
+            outcome = view.phase == CAssetFill::Phase::kFailed ? view.outcome
+                                                               : AssetOutcome{AssetSource::kNoReply, 0, 0};
             length = 0;
             break;
         }
@@ -99,10 +106,7 @@ CReplySource::Next CAssetReply::PeekBody(uint64_t bodyOffset, BodyWindow* window
             return Next::kBytes;
         }
         available = view.written;
-        if (!m_hFillReader && bodyOffset < available) {
-            m_hFillReader = m_asset.fill->OpenReader();
-            if (!m_hFillReader) return Next::kFailed;
-        }
+        if (!m_hFillReader) return Next::kFailed;  // opened with the head
         file = m_hFillReader.get();
     }
     if (!m_window.Covers(bodyOffset)) {

@@ -5,7 +5,8 @@ second, a head with no line end, request bodies, a port taken at the start, a
 cache filled past its limit, clear-cache while a file is served, update and
 asset hosts that accept and never answer, readers of large assets that read
 nothing or reset, misses whose connections reset, CDN redirects within its
-host and to another; and the end of the process measured from outside. Every peer is on loopback; every wait and count is bounded, and
+host and to another, a cache disk that is read-only or full; and the end of
+the process measured from outside. Every peer is on loopback; every wait and count is bounded, and
 a bound on time only guards against a hang. The figures are printed."""
 import hashlib
 import http.client
@@ -13,6 +14,7 @@ import http.server
 import os
 import re
 import resource
+import shutil
 import socket
 import struct
 import subprocess
@@ -599,6 +601,53 @@ class HostilePeersTest(WorkFolderTestCase):
         figure(f"{IDLE_HIT_READERS} idle readers of the hit again: {held // 1024} MiB resident (from "
                f"{settled // 1024}); back under {settled // 1024 + 32} MiB {time.monotonic() - reset_at:.1f} s "
                f"after they reset")
+
+    def start_on_cache_disk(self, replies, size, read_only):
+        """The small-cache client whose cache folder is a tmpfs of size
+        bytes, read-only when asked (skips where no tmpfs can be mounted):
+        the cache folder, and the client's process as Linux sees it."""
+        as_root = [] if os.geteuid() == 0 else ["sudo", "-n"]
+        if as_root and shutil.which("sudo") is None:
+            self.skipTest("mounting a tmpfs for the cache folder needs root or sudo")
+        disk = os.path.join(self.work, "vt_cdn")
+        os.makedirs(disk)
+        mounted = subprocess.run(as_root + ["mount", "-t", "tmpfs", "-o", f"size={size}", "tmpfs", disk],
+                                 capture_output=True, text=True)
+        if mounted.returncode != 0:
+            self.skipTest(f"no tmpfs for the cache folder: {mounted.stderr.strip()}")
+        self.addCleanup(subprocess.run, as_root + ["umount", "-l", disk])  # after tearDown closed the client
+        cache = os.path.join(disk, "cdn")
+        os.makedirs(cache)
+        if read_only:
+            subprocess.run(as_root + ["mount", "-o", "remount,ro", disk], check=True)
+        self.start(self.options.small_cache_exe, replies)
+        return cache, RunningProcess(self.client, os.path.basename(self.options.small_cache_exe))
+
+    def test_misses_are_served_whole_from_a_read_only_cache_folder(self):
+        small, large = os.urandom(4 * 1024), os.urandom(3 << 20)
+        cache, process = self.start_on_cache_disk({"/small.bin": small, "/large.bin": large}, 1 << 20, True)
+        peak = 0
+        for _ in range(3):
+            self.assertEqual(ask("/small.bin"), (200, small))
+            self.assertEqual(ask("/large.bin"), (200, large))
+            peak = max(peak, process.resident_kib())
+        self.assertEqual(os.listdir(cache), [])
+        self.assertEqual(self.cdn.requests.count("/large.bin"), 3)  # each a miss: nothing could be stored
+        figure(f"read-only cache folder: 3 rounds of a 4 KiB and a 3 MiB miss served whole, "
+               f"{peak // 1024} MiB resident at most")
+
+    def test_a_miss_is_served_whole_when_the_cache_disk_fills_during_it(self):
+        large, small = os.urandom(3_000_000), os.urandom(4 * 1024)
+        cache, process = self.start_on_cache_disk({"/large.bin": large, "/small.bin": small}, 1 << 20, False)
+        self.assertEqual(ask("/large.bin"), (200, large))
+        peak = process.resident_kib()
+        # Nothing half-written is left, and the space it took is free again.
+        self.assertTrue(wait_until(lambda: os.listdir(cache) == [], 10), os.listdir(cache))
+        self.assertEqual(ask("/small.bin"), (200, small))
+        self.assertTrue(wait_until(
+            lambda: os.listdir(cache) == [hashlib.md5(b"/small.bin").hexdigest()], 10), os.listdir(cache))
+        figure(f"1 MiB cache disk: a 3 MB miss served whole and not stored, the next 4 KiB miss stored; "
+               f"{peak // 1024} MiB resident after the large one")
 
     def test_the_cache_limit_holds_when_misses_are_reset(self):
         size = 256 * 1024
