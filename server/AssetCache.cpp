@@ -3,6 +3,7 @@
 #include <direct.h>
 #include <io.h>
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -144,8 +145,7 @@ CAssetCache::CAssetCache(std::string cdnBase, uint64_t limitBytes, ConnectionSta
     : m_strCdnBase(std::move(cdnBase)),
       m_session(CGenericServer::kMaxConnections, std::move(readState), cdnIdleLimitMs),
       m_nLimitBytes(limitBytes),
-      m_hNoStores(::CreateEventW(nullptr, TRUE, TRUE, nullptr)),
-      m_fetches(kMaxFetches) {}
+      m_hNoStores(::CreateEventW(nullptr, TRUE, TRUE, nullptr)) {}
 
 CAssetCache::~CAssetCache() = default;
 
@@ -155,7 +155,7 @@ void CAssetCache::Open(const std::string& root) {
     Maintain(true);
 }
 
-AssetBody CAssetCache::Load(std::string_view target) {
+AssetBody CAssetCache::Load(std::string_view target, uint32_t peer) {
     AssetBody body;
     if (!IsSafeRequestTarget(target)) {
         body.outcome = {AssetSource::kRefusedTarget, 0, 0};
@@ -164,7 +164,7 @@ AssetBody CAssetCache::Load(std::string_view target) {
     const std::string name = CacheFileName(target);
     const std::string path = m_strRoot + name;
     if (ServeKept(name, path, &body) || OpenStored(name, path, &body)) return body;
-    return FetchOrJoin(target, name, path);
+    return FetchOrJoin(target, name, path, peer);
 }
 
 // A hit from memory. Once an hour it marks the file used, as a hit from the
@@ -218,22 +218,41 @@ bool CAssetCache::OpenStored(const std::string& name, const std::string& path, A
 
 // A miss: the first request of a target starts its fetch; the others that
 // come while it runs read from the same fill.
-AssetBody CAssetCache::FetchOrJoin(std::string_view target, const std::string& name, const std::string& path) {
+namespace {
+
+// Counts the body among the fill's readers until it goes.
+std::shared_ptr<void> ReadingOf(const std::shared_ptr<CAssetFill>& fill) {
+    std::shared_ptr<void> reading(nullptr, [fill](void*) { fill->RemoveReader(); });
+    fill->AddReader();
+    return reading;
+}
+
+}  // namespace
+
+AssetBody CAssetCache::FetchOrJoin(std::string_view target, const std::string& name, const std::string& path,
+                                   uint32_t peer) {
     static std::atomic<uint32_t> sequence{0};
     const std::wstring tempPath =
         WidenAnsi(CacheTempFilePath(path, ::GetCurrentProcessId(), ::GetCurrentThreadId(), ++sequence));
-    auto fill = std::make_shared<CAssetFill>(tempPath, WidenAnsi(path), m_fillMemory);
+    auto fill = std::make_shared<CAssetFill>(tempPath, WidenAnsi(path), m_fillMemory, peer,
+                                             [this](CAssetFill& growing) { return MayGrowFile(growing); });
     const auto flight = std::make_shared<CFlight>(*this, name, fill);
     AssetBody body;
     {
         const std::lock_guard<std::mutex> guard(m_flightsLock);
-        std::shared_ptr<CAssetFill>& slot = m_flights[name];
-        if (slot) {
-            body.fill = slot;
+        const auto found = m_flights.find(name);
+        if (found != m_flights.end()) {
+            body.fill = found->second;
+            body.reading = ReadingOf(body.fill);
             body.joined = true;
             return body;
         }
-        slot = fill;
+        if (!RoomForFetchLocked(peer)) {
+            body.outcome = {AssetSource::kNoReply, 0, kFetchNoRequest};
+            return body;
+        }
+        body.reading = ReadingOf(fill);
+        m_flights.emplace(name, fill);
         flight->Registered();
     }
     // From here on, leaving by any way ends the flight unless the fetch's
@@ -274,7 +293,7 @@ void CAssetCache::RunFetch(CFlight& flight, const std::string& url) {
     int status = 0;
     const int result = m_session.Fetch(url.c_str(), *fill, &status);
     const CAssetFill::View view = fill->Look();
-    const bool storable = result == kFetchComplete && view.outcome.source == AssetSource::kFetched &&
+    const bool storable = result == kFetchComplete && !fill->Abandoned() && view.outcome.source == AssetSource::kFetched &&
                           view.written == view.length;
     bool stored = false;
     if (storable) {
@@ -295,6 +314,67 @@ void CAssetCache::RunFetch(CFlight& flight, const std::string& url) {
         }
     }
     flight.Finish(result, status);
+}
+
+// Ends fetches nobody reads until the peer's may start; false when every
+// one in its way is still read.
+bool CAssetCache::RoomForFetchLocked(uint32_t peer) {
+    for (;;) {
+        std::vector<std::string> names;
+        std::vector<RunningFetch> running;
+        for (const auto& [name, fill] : m_flights) {
+            names.push_back(name);
+            running.push_back({fill->Peer(), fill->IsRead()});
+        }
+        const FetchRoom room = RoomForFetch(running, peer, kMaxFetches, kMaxFetchesPerPeer);
+        if (room.verdict != FetchRoom::Verdict::kEndFirst) return room.verdict == FetchRoom::Verdict::kStart;
+        AbandonLocked(names[room.victim]);
+    }
+}
+
+// The flight leaves the table, and its fetch ends at its next step.
+void CAssetCache::AbandonLocked(const std::string& name) {
+    const auto found = m_flights.find(name);
+    if (found == m_flights.end()) return;
+    found->second->Abandon();
+    m_flights.erase(found);
+}
+
+// On a fetch thread, after fill's file grew. The temporary files may hold
+// as much as the cache limit: past it, every fetch nobody reads ends; then
+// the largest files being read are left, until the rest fit. False when
+// fill itself is to end (nobody reads it) or to go on without its file.
+bool CAssetCache::MayGrowFile(CAssetFill& fill) {
+    const std::lock_guard<std::mutex> guard(m_flightsLock);
+    uint64_t total = 0;
+    for (const auto& entry : m_flights) total += entry.second->FileBytes();
+    if (total <= m_nLimitBytes) return true;
+    std::vector<std::string> unread;
+    std::vector<CAssetFill*> read;
+    for (const auto& [name, other] : m_flights) {
+        if (other->FileBytes() == 0) continue;
+        if (other->IsRead()) {
+            read.push_back(other.get());
+        } else {
+            unread.push_back(name);
+            total -= other->FileBytes();
+        }
+    }
+    for (const std::string& name : unread) AbandonLocked(name);
+    if (fill.Abandoned()) return false;
+    std::sort(read.begin(), read.end(),
+              [](const CAssetFill* a, const CAssetFill* b) { return a->FileBytes() > b->FileBytes(); });
+    bool leaves = false;
+    for (CAssetFill* largest : read) {
+        if (total <= m_nLimitBytes) break;
+        total -= largest->FileBytes();
+        if (largest == &fill) {
+            leaves = true;
+        } else {
+            largest->StopStoring();
+        }
+    }
+    return !leaves;
 }
 
 void CAssetCache::EndFlight(const std::string& name, const std::shared_ptr<CAssetFill>& fill) {

@@ -16,6 +16,7 @@
 #include "net/FetchSession.h"
 #include "server/AssetFill.h"
 #include "server/AssetOutcome.h"
+#include "server/FetchRoom.h"
 #include "server/FetchWorkers.h"
 #include "server/RecentAssets.h"
 #include "toolkit/CriticalSection.h"
@@ -39,13 +40,17 @@ struct AssetBody {
     uint64_t fileLength = 0;
     std::shared_ptr<CAssetFill> fill;   // a fetch under way
     bool joined = false;                // the fetch is another request's: when it fails before its head, Load again
+    std::shared_ptr<void> reading;      // counts this body among the fill's readers while it lives
 };
 
 class CAssetCache {
 public:
     // At most this many fetches from the CDN run at once, as many as the
-    // connections; a miss beyond it is not fetched.
+    // connections; for a miss beyond it, a fetch nobody reads any more ends,
+    // or, when every one is read, the miss is not fetched.
     static constexpr size_t kMaxFetches = 128;
+    // At most this many of them for one address other than 127.0.0.1.
+    static constexpr size_t kMaxFetchesPerPeer = 16;
     // What fills whose disk cannot take them may hold in memory, all
     // together, to be served whole without a file.
     static constexpr uint64_t kMaxFillMemoryBytes = 64ull << 20;
@@ -79,8 +84,11 @@ public:
     // cache is trimmed after every store. A disk that cannot take the file
     // (read-only, full, a name too long) leaves the asset served from
     // memory and not stored. Requests of a target being fetched
-    // get the same fill: one fetch.
-    AssetBody Load(std::string_view target);
+    // get the same fill: one fetch. peer: the address the request came from
+    // (host byte order), which the fetch counts against. Temporary files
+    // count against the cache limit: past it, fetches nobody reads end, and
+    // then fills being read go on without their files, the largest first.
+    AssetBody Load(std::string_view target, uint32_t peer = kLoopbackPeer);
 
     // The cache directory was emptied (clear-cache): the copies kept in
     // memory go too, and what the limit counts is measured anew.
@@ -107,7 +115,10 @@ private:
 
     bool ServeKept(const std::string& name, const std::string& path, AssetBody* body);
     bool OpenStored(const std::string& name, const std::string& path, AssetBody* body);
-    AssetBody FetchOrJoin(std::string_view target, const std::string& name, const std::string& path);
+    AssetBody FetchOrJoin(std::string_view target, const std::string& name, const std::string& path, uint32_t peer);
+    bool RoomForFetchLocked(uint32_t peer);
+    bool MayGrowFile(CAssetFill& fill);
+    void AbandonLocked(const std::string& name);
     bool StartFill(const std::shared_ptr<CFlight>& flight, std::string url);
     void RunFetch(CFlight& flight, const std::string& url);
     void EndFlight(const std::string& name, const std::shared_ptr<CAssetFill>& fill);
@@ -129,5 +140,7 @@ private:
     int m_nStoresUnderWay = 0;
     bool m_bClosed = false;
     CHandle m_hNoStores;           // manual reset: set while no store is under way
-    CFetchWorkers m_fetches;       // last: its threads use everything above
+    // Last: its threads use everything above. Room for as many again as may
+    // run: fetches that gave way end at their next step.
+    CFetchWorkers m_fetches{2 * kMaxFetches};
 };

@@ -28,8 +28,13 @@ bool WriteAll(HANDLE file, const char* data, uint32_t count) {
 
 }  // namespace
 
-CAssetFill::CAssetFill(std::wstring tempPath, std::wstring finalPath, std::shared_ptr<CFillMemory> memoryBound)
-    : m_strTempPath(std::move(tempPath)), m_strFinalPath(std::move(finalPath)), m_memoryBound(std::move(memoryBound)) {}
+CAssetFill::CAssetFill(std::wstring tempPath, std::wstring finalPath, std::shared_ptr<CFillMemory> memoryBound,
+                       uint32_t peer, FileGrowth fileGrew)
+    : m_strTempPath(std::move(tempPath)),
+      m_strFinalPath(std::move(finalPath)),
+      m_memoryBound(std::move(memoryBound)),
+      m_nPeer(peer),
+      m_fileGrew(std::move(fileGrew)) {}
 
 CAssetFill::~CAssetFill() {
     m_hWriter.reset();
@@ -79,6 +84,7 @@ void CAssetFill::Publish() {
 // a larger one that has no file, within the shared bound; past it the fetch
 // fails before any reply has begun.
 bool CAssetFill::OnHead(const FetchHead& head) {
+    if (m_bAbandoned) return false;
     std::shared_ptr<std::string> memory;
     if (head.length <= CRecentAssets::kMaxAssetBytes || !m_hWriter) {
         if (head.length > CRecentAssets::kMaxAssetBytes) {
@@ -103,6 +109,7 @@ bool CAssetFill::OnHead(const FetchHead& head) {
 }
 
 char* CAssetFill::BodyRoom(uint32_t count) {
+    if (m_bAbandoned) return nullptr;
     if (m_pMemory) {
         const uint64_t written = Look().written;
         return written + count <= m_pMemory->size() ? m_pMemory->data() + written : nullptr;
@@ -120,9 +127,22 @@ bool CAssetFill::OnBodyRead(uint32_t got) {
         const std::lock_guard<std::mutex> guard(m_lock);
         if (m_pMemory) bytes = m_pMemory->data() + m_view.written;
     }
-    if (m_hWriter && !WriteAll(m_hWriter.get(), bytes, got)) {
-        if (!m_pMemory && !HoldInMemory(bytes, got)) return false;
-        DropFile();
+    if (m_bAbandoned) return false;
+    // Told to leave its file: where memory cannot take the body, the file
+    // stays, rather than a reader losing it.
+    if (m_hWriter && m_bStopStoring.exchange(false)) LeaveFile(bytes, got);
+    if (m_hWriter) {
+        if (!WriteAll(m_hWriter.get(), bytes, got)) {
+            if (!LeaveFile(bytes, got)) return false;
+        } else {
+            m_nFileBytes += got;
+            // Temporary files past the cache limit: an unread fill ends, a
+            // read one goes on without its file where memory allows.
+            if (m_fileGrew && !m_fileGrew(*this)) {
+                if (!IsRead()) return false;
+                LeaveFile(bytes, got);
+            }
+        }
     }
     {
         const std::lock_guard<std::mutex> guard(m_lock);
@@ -137,11 +157,11 @@ bool CAssetFill::OnBodyRead(uint32_t got) {
 bool CAssetFill::HoldInMemory(const char* piece, uint32_t got) {
     const View view = Look();
     if (!m_memoryBound->Reserve(view.length)) return false;
-    m_nReserved = view.length;
     std::shared_ptr<std::string> memory;
     try {
         memory = std::make_shared<std::string>(view.length, '\0');
     } catch (const std::bad_alloc&) {
+        m_memoryBound->Release(view.length);
         return false;
     }
     const CHandle reader = OpenReader();
@@ -152,7 +172,11 @@ bool CAssetFill::HoldInMemory(const char* piece, uint32_t got) {
         if (!::ReadFile(reader.get(), memory->data() + done, count, &read, nullptr) || read == 0) break;
         done += read;
     }
-    if (done != view.written || got > view.length - done) return false;
+    if (done != view.written || got > view.length - done) {
+        m_memoryBound->Release(view.length);
+        return false;
+    }
+    m_nReserved = view.length;
     std::copy(piece, piece + got, memory->data() + done);
     m_pMemory = memory.get();
     const std::lock_guard<std::mutex> guard(m_lock);
@@ -165,6 +189,16 @@ bool CAssetFill::HoldInMemory(const char* piece, uint32_t got) {
 void CAssetFill::DropFile() {
     m_hWriter.reset();
     ::DeleteFileW(m_strTempPath.c_str());
+    m_nFileBytes = 0;
+}
+
+// Goes on without the file, the body so far in memory: piece (got bytes, not
+// yet in the file nor counted) is the one being taken. False when the bound
+// of memory does not allow it.
+bool CAssetFill::LeaveFile(const char* piece, uint32_t got) {
+    if (!m_pMemory && !HoldInMemory(piece, got)) return false;
+    DropFile();
+    return true;
 }
 
 // Without the flush a power cut could leave the rename done and the data

@@ -9,7 +9,9 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -41,10 +43,17 @@ public:
         std::shared_ptr<const std::string> memory;
     };
 
+    // Asked by the fetch after its file grew: false when the file may not
+    // grow further (temporary files past the cache limit). The fill then
+    // ends if nobody reads it, and otherwise goes on without its file.
+    using FileGrowth = std::function<bool(CAssetFill&)>;
+
     // tempPath: the temporary file the fetch writes; finalPath: the cache
     // file it becomes when stored; memoryBound: what fills without a file
-    // may hold, shared by them all.
-    CAssetFill(std::wstring tempPath, std::wstring finalPath, std::shared_ptr<CFillMemory> memoryBound);
+    // may hold, shared by them all; peer: the address whose request started
+    // the fetch (host byte order).
+    CAssetFill(std::wstring tempPath, std::wstring finalPath, std::shared_ptr<CFillMemory> memoryBound,
+               uint32_t peer = 0, FileGrowth fileGrew = {});
     // Removes the temporary file unless it was stored; readers that still
     // have it open read on from their handles.
     ~CAssetFill() override;
@@ -81,14 +90,35 @@ public:
     // The body's block in memory when small, for the cache to keep.
     std::shared_ptr<const std::string> Memory() const;
 
+    // The replies that read the fill, counted by their AssetBody.
+    void AddReader() { ++m_nReaders; }
+    void RemoveReader() { --m_nReaders; }
+    bool IsRead() const { return m_nReaders > 0; }
+    uint32_t Peer() const { return m_nPeer; }
+    // Bytes in the temporary file, while there is one.
+    uint64_t FileBytes() const { return m_nFileBytes; }
+    // Ends the fetch at its next step, when nobody reads it any more and
+    // its room is wanted: its temporary file goes and nothing is stored.
+    void Abandon() { m_bAbandoned = true; }
+    bool Abandoned() const { return m_bAbandoned; }
+    // From the fetch's next step on, no file: the body goes on in memory.
+    void StopStoring() { m_bStopStoring = true; }
+
 private:
     void Publish();  // wakes the watchers; called without the lock
     bool HoldInMemory(const char* piece, uint32_t got);
     void DropFile();
+    bool LeaveFile(const char* piece, uint32_t got);
 
     const std::wstring m_strTempPath;
     const std::wstring m_strFinalPath;
     const std::shared_ptr<CFillMemory> m_memoryBound;
+    const uint32_t m_nPeer;
+    const FileGrowth m_fileGrew;
+    std::atomic<int> m_nReaders{0};
+    std::atomic<bool> m_bAbandoned{false};
+    std::atomic<bool> m_bStopStoring{false};
+    std::atomic<uint64_t> m_nFileBytes{0};
     // The fetch's own, touched by its thread only:
     CHandle m_hWriter;          // null once the disk failed, or from the start
     std::vector<char> m_piece;  // where a large body's pieces are read into

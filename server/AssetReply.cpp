@@ -5,8 +5,12 @@
 
 #include "server/HttpReply.h"
 
-CAssetReply::CAssetReply(CAssetCache& cache, std::string target, AssetBody body, HeadFields fields)
-    : m_cache(cache), m_strTarget(std::move(target)), m_asset(std::move(body)), m_fields(std::move(fields)) {}
+CAssetReply::CAssetReply(CAssetCache& cache, std::string target, AssetBody body, HeadFields fields, uint32_t peer)
+    : m_cache(cache),
+      m_strTarget(std::move(target)),
+      m_nPeer(peer),
+      m_asset(std::move(body)),
+      m_fields(std::move(fields)) {}
 
 CAssetReply::~CAssetReply() { Unwatch(); }
 
@@ -73,7 +77,7 @@ CReplySource::Next CAssetReply::ResolveHead() {
         }
         m_bLoadedAgain = true;
         Unwatch();
-        m_asset = m_cache.Load(m_strTarget);
+        m_asset = m_cache.Load(m_strTarget, m_nPeer);
         Watch();
         if (!m_asset.fill) return ResolveHead();
     }

@@ -23,8 +23,10 @@ public:
         std::string contentType;
     };
 
-    // body: what the cache handed out for target.
-    CAssetReply(CAssetCache& cache, std::string target, AssetBody body, HeadFields fields);
+    // body: what the cache handed out for target, asked by peer (host byte
+    // order), who asks again when a joined fetch fails.
+    CAssetReply(CAssetCache& cache, std::string target, AssetBody body, HeadFields fields,
+                uint32_t peer = kLoopbackPeer);
     ~CAssetReply() override;
     CAssetReply(const CAssetReply&) = delete;
     CAssetReply& operator=(const CAssetReply&) = delete;
@@ -46,6 +48,7 @@ private:
 
     CAssetCache& m_cache;
     const std::string m_strTarget;
+    const uint32_t m_nPeer;
     AssetBody m_asset;
     const HeadFields m_fields;
     HANDLE m_hWake = nullptr;

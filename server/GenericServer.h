@@ -113,8 +113,10 @@ protected:
     // (close it after the reply). None closes the connection without a
     // reply. Called on many threads at once; it should not wait on the
     // network: a reply whose bytes are still to come says so to the
-    // connection instead.
-    virtual std::unique_ptr<CReplySource> HandleRequest(std::string_view requestText, int32_t* keepAlive) = 0;
+    // connection instead. peerAddress: the IPv4 address the connection
+    // came from, in host byte order (0 when unknown).
+    virtual std::unique_ptr<CReplySource> HandleRequest(std::string_view requestText, int32_t* keepAlive,
+                                                        uint32_t peerAddress) = 0;
 
 private:
     struct Worker;

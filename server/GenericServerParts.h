@@ -73,6 +73,7 @@ private:
 
     CGenericServer& m_server;
     const SOCKET m_socket;
+    const uint32_t m_nPeerAddress;  // host byte order
     const WSAEVENT m_event;
     Worker& m_worker;
     CRequestFramer m_framer;

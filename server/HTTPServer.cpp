@@ -64,7 +64,8 @@ bool CHTTPServer::IsRequestComplete(std::string_view requestText) {
 
 BodyFraming CHTTPServer::FrameBody(std::string_view requestText) { return HttpBodyFraming(requestText); }
 
-std::unique_ptr<CReplySource> CHTTPServer::HandleRequest(std::string_view requestText, int32_t* keepAlive) {
+std::unique_ptr<CReplySource> CHTTPServer::HandleRequest(std::string_view requestText, int32_t* keepAlive,
+                                                      uint32_t peerAddress) {
     HttpRequestLine request;
     if (!ParseHttpRequest(requestText, &request)) return nullptr;
     // A request that says nothing keeps what an earlier one asked for.
@@ -82,8 +83,8 @@ std::unique_ptr<CReplySource> CHTTPServer::HandleRequest(std::string_view reques
     head.contentType = kDefaultContentType;
     const auto type = m_mimeTypes.find(TargetExtension(target));
     if (type != m_mimeTypes.end()) head.contentType = type->second;
-    AssetBody body = m_cache.Load(target);
-    return std::make_unique<CAssetReply>(m_cache, std::move(target), std::move(body), std::move(head));
+    AssetBody body = m_cache.Load(target, peerAddress);
+    return std::make_unique<CAssetReply>(m_cache, std::move(target), std::move(body), std::move(head), peerAddress);
 }
 
 void CHTTPServer::ForgetKeptAssets() { m_cache.ForgetKeptCopies(); }

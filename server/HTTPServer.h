@@ -47,7 +47,8 @@ protected:
     void OnSent(int32_t byteCount) override;
     bool IsRequestComplete(std::string_view requestText) override;
     BodyFraming FrameBody(std::string_view requestText) override;
-    std::unique_ptr<CReplySource> HandleRequest(std::string_view requestText, int32_t* keepAlive) override;
+    std::unique_ptr<CReplySource> HandleRequest(std::string_view requestText, int32_t* keepAlive,
+                                                uint32_t peerAddress) override;
 
 private:
     std::map<std::string, std::string> m_mimeTypes;

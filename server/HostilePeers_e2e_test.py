@@ -5,8 +5,9 @@ second, a head with no line end, request bodies, a port taken at the start, a
 cache filled past its limit, clear-cache while a file is served, update and
 asset hosts that accept and never answer, readers of large assets that read
 nothing or reset, misses whose connections reset, CDN redirects within its
-host and to another, a cache disk that is read-only or full; and the end of
-the process measured from outside. Every peer is on loopback; every wait and count is bounded, and
+host and to another, a cache disk that is read-only or full, a peer at
+another address that leaves 128 slow misses behind; and the end of the
+process measured from outside. Every peer is on loopback; every wait and count is bounded, and
 a bound on time only guards against a hang. The figures are printed."""
 import hashlib
 import http.client
@@ -48,6 +49,17 @@ def ask(target, headers=None, timeout=WAIT_LIMIT):
         return reply.status, reply.read()
     finally:
         connection.close()
+
+
+def folder_bytes(folder):
+    """What the files of folder add up to, those that vanish meanwhile left out."""
+    total = 0
+    for name in os.listdir(folder):
+        try:
+            total += os.path.getsize(os.path.join(folder, name))
+        except FileNotFoundError:
+            pass
+    return total
 
 
 def read_to_end(peer):
@@ -648,6 +660,29 @@ class HostilePeersTest(WorkFolderTestCase):
             lambda: os.listdir(cache) == [hashlib.md5(b"/small.bin").hexdigest()], 10), os.listdir(cache))
         figure(f"1 MiB cache disk: a 3 MB miss served whole and not stored, the next 4 KiB miss stored; "
                f"{peak // 1024} MiB resident after the large one")
+
+    def test_a_peer_that_leaves_128_slow_misses_neither_starves_the_player_nor_fills_the_disk(self):
+        slow = {f"/p.bin?v={n}": Paced(os.urandom(2 << 20), seconds=30) for n in range(128)}
+        mine = os.urandom(300 * 1024)
+        self.start(self.options.small_cache_exe, {**slow, "/mine.bin": mine})
+        cache = os.path.join(self.work, "vt_cdn", "cdn")
+        for target in slow:
+            with socket.create_connection(("127.0.0.1", SERVER_PORT), timeout=WAIT_LIMIT,
+                                          source_address=("127.0.0.2", 0)) as peer:
+                peer.sendall(f"GET {target} HTTP/1.0\r\n\r\n".encode())
+        time.sleep(1)
+        asked = time.monotonic()
+        self.assertEqual(ask("/mine.bin"), (200, mine))
+        served = time.monotonic() - asked
+        largest = 0
+        for _ in range(50):  # the folder, temporary files included, for 5 s
+            largest = max(largest, folder_bytes(cache))
+            time.sleep(0.1)
+        figure(f"a peer at 127.0.0.2 left 128 slow misses of 2 MiB: the player's 300 KiB miss served in "
+               f"{served:.2f} s; the cache folder at most {largest // 1024} KiB (limit 1 MiB); "
+               f"{sum(t.startswith('/p.bin') for t in self.cdn.requests)} of them reached the CDN")
+        self.assertLess(served, 3)
+        self.assertLessEqual(largest, 2 << 20)
 
     def test_the_cache_limit_holds_when_misses_are_reset(self):
         size = 256 * 1024

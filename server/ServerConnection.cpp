@@ -6,9 +6,23 @@
 
 #include "server/GenericServerParts.h"
 
+namespace {
+
+uint32_t PeerAddressOf(SOCKET socket) {
+    sockaddr_in peer{};
+    int length = sizeof peer;
+    if (::getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length) != 0 || peer.sin_family != AF_INET) {
+        return 0;
+    }
+    return ntohl(peer.sin_addr.s_addr);
+}
+
+}  // namespace
+
 CGenericServer::Connection::Connection(CGenericServer& server, SOCKET socket, WSAEVENT event, Worker& worker)
     : m_server(server),
       m_socket(socket),
+      m_nPeerAddress(PeerAddressOf(socket)),
       m_event(event),
       m_worker(worker),
       m_framer([&server](std::string_view text) { return server.IsRequestComplete(text); },
@@ -114,7 +128,7 @@ ConnectionEvent CGenericServer::Connection::ReadRequest() {
 
 bool CGenericServer::Connection::BeginReply(const std::string& request) {
     m_worker.handling = true;
-    m_reply = m_server.HandleRequest(request, &m_nKeepAlive);
+    m_reply = m_server.HandleRequest(request, &m_nKeepAlive, m_nPeerAddress);
     if (!m_reply) {
         m_worker.handling = false;
         return false;
