@@ -5,9 +5,11 @@
 # Builds TARGETs (default: Quillmoor) of the git revision REV (a commit,
 # branch or tag of this repository) and prints the build folder, whose
 # executables are those of REV. REV's tree is exported into
-# build/bench-builds/COMMIT/src and built in build/bench-builds/COMMIT/win32
-# with the same toolchain and the same cross-built libwebp; a folder built
-# once is reused, and the working tree is never touched. The logs stay there.
+# build/bench-builds/COMMIT/src and built in build/bench-builds/COMMIT/BUILD
+# (client_build: win32, or win64 where the x64 build stands in) with the same
+# toolchain and the same cross-built libwebp; a folder built once is reused,
+# and the working tree is never touched. The logs stay there. A revision
+# from before the x64 build cannot stand in for the 32-bit one.
 #   dir=$(old_build REV [TARGET...])
 old_build() {
   local rev=$1
@@ -22,14 +24,18 @@ old_build() {
     mkdir -p "$base/src"
     git -C "$root" archive "$commit" | tar -x -C "$base/src" || { log "cannot export $rev"; return 1; }
   fi
-  log "building ${targets[*]} of $rev ($(git -C "$root" rev-parse --short "$commit")) in $base"
+  local name=${client_build:-win32} cpu=i686
+  [ "$name" = win64 ] && cpu=x86_64
+  [ -f "$base/src/cmake/mingw-$cpu.cmake" ] ||
+    { log "$rev has no $cpu build: name a later revision with --old"; return 1; }
+  log "building ${targets[*]} of $rev ($(git -C "$root" rev-parse --short "$commit")) in $base/$name"
   # The cross-built libwebp is the working tree's (it is not in git).
-  cmake -S "$base/src" -B "$base/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$base/src/cmake/mingw-i686.cmake" \
-    -DQUILLMOOR_WEBP_PREFIX="$root/.deps/libwebp-i686" >"$base/configure.log" 2>&1 &&
-    cmake --build "$base/win32" --target "${targets[@]}" >"$base/build.log" 2>&1 ||
-    { log "building $rev failed; see $base/configure.log and $base/build.log"; return 1; }
-  echo "$base/win32"
+  cmake -S "$base/src" -B "$base/$name" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$base/src/cmake/mingw-$cpu.cmake" \
+    -DQUILLMOOR_WEBP_PREFIX="$root/.deps/libwebp-$cpu" >"$base/$name-configure.log" 2>&1 &&
+    cmake --build "$base/$name" --target "${targets[@]}" >"$base/$name-build.log" 2>&1 ||
+    { log "building $rev failed; see $base/$name-configure.log and $base/$name-build.log"; return 1; }
+  echo "$base/$name"
 }
 
 # Prints the path of an older client: EXE itself when it names a file, or

@@ -40,6 +40,25 @@ build_windows() {
 configure_win32() { configure_windows win32 "$@"; }
 build_win32() { build_windows win32 "$@"; }
 
+# The Windows build a player's run or a benchmark uses, in client_build: the
+# 32-bit product, or where no 32-bit code runs, the x64 build standing in
+# (said on the console), with the Wine architecture to match.
+select_client_build() {
+  client_build=win32
+  choose_wine_arches || return 2
+  if [[ " $REPLY " != *" 32 "* ]]; then
+    client_build=win64
+    log "The x64 build stands in for the 32-bit client: $no_32_reason."
+    select_wine_arch 64
+  fi
+}
+
+# Builds client_build, its log in build/BUILD-build.log, shown on failure.
+build_client() {
+  build_windows "$client_build" >"$build/$client_build-build.log" 2>&1 ||
+    { cat "$build/$client_build-build.log"; return 1; }
+}
+
 configure_native() {
   cmake -S "$root" -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "$@" >"$build/native-configure.log" ||
