@@ -235,7 +235,9 @@ AssetBody CAssetCache::FetchOrJoin(std::string_view target, const std::string& n
     const std::wstring tempPath =
         WidenAnsi(CacheTempFilePath(path, ::GetCurrentProcessId(), ::GetCurrentThreadId(), ++sequence));
     auto fill = std::make_shared<CAssetFill>(tempPath, WidenAnsi(path), m_fillMemory, peer,
-                                             [this](CAssetFill& growing) { return MayGrowFile(growing); });
+                                             [this](CAssetFill& growing, uint32_t grew) {
+                                                 return MayGrowFile(growing, grew);
+                                             });
     const auto flight = std::make_shared<CFlight>(*this, name, fill);
     AssetBody body;
     {
@@ -344,10 +346,14 @@ void CAssetCache::AbandonLocked(const std::string& name) {
 // as much as the cache limit: past it, every fetch nobody reads ends; then
 // the largest files being read are left, until the rest fit. False when
 // fill itself is to end (nobody reads it) or to go on without its file.
-bool CAssetCache::MayGrowFile(CAssetFill& fill) {
+// Counted only when an estimate that errs high says they may be past it:
+// most writes take no lock.
+bool CAssetCache::MayGrowFile(CAssetFill& fill, uint32_t grew) {
+    if (m_nTempBytesEstimate.fetch_add(grew) + grew <= m_nLimitBytes) return true;
     const std::lock_guard<std::mutex> guard(m_flightsLock);
     uint64_t total = 0;
     for (const auto& entry : m_flights) total += entry.second->FileBytes();
+    m_nTempBytesEstimate = total;
     if (total <= m_nLimitBytes) return true;
     std::vector<std::string> unread;
     std::vector<CAssetFill*> read;

@@ -117,7 +117,7 @@ private:
     bool OpenStored(const std::string& name, const std::string& path, AssetBody* body);
     AssetBody FetchOrJoin(std::string_view target, const std::string& name, const std::string& path, uint32_t peer);
     bool RoomForFetchLocked(uint32_t peer);
-    bool MayGrowFile(CAssetFill& fill);
+    bool MayGrowFile(CAssetFill& fill, uint32_t grew);
     void AbandonLocked(const std::string& name);
     bool StartFill(const std::shared_ptr<CFlight>& flight, std::string url);
     void RunFetch(CFlight& flight, const std::string& url);
@@ -136,6 +136,9 @@ private:
     std::atomic<uint64_t> m_nStoredBytes{0};
     std::atomic<bool> m_bTrimming{false};
     std::atomic<uint32_t> m_nMeasureRequests{0};  // made since the last listing began
+    // The temporary files' bytes as last counted plus what they grew by
+    // since: files that went are taken off at the next count.
+    std::atomic<uint64_t> m_nTempBytesEstimate{0};
     CCriticalSection m_csStores;   // guards the two below
     int m_nStoresUnderWay = 0;
     bool m_bClosed = false;

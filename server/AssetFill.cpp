@@ -138,7 +138,7 @@ bool CAssetFill::OnBodyRead(uint32_t got) {
             m_nFileBytes += got;
             // Temporary files past the cache limit: an unread fill ends, a
             // read one goes on without its file where memory allows.
-            if (m_fileGrew && !m_fileGrew(*this)) {
+            if (m_fileGrew && !m_fileGrew(*this, got)) {
                 if (!IsRead()) return false;
                 LeaveFile(bytes, got);
             }

@@ -43,10 +43,11 @@ public:
         std::shared_ptr<const std::string> memory;
     };
 
-    // Asked by the fetch after its file grew: false when the file may not
-    // grow further (temporary files past the cache limit). The fill then
-    // ends if nobody reads it, and otherwise goes on without its file.
-    using FileGrowth = std::function<bool(CAssetFill&)>;
+    // Asked by the fetch after its file grew by some bytes: false when the
+    // file may not grow further (temporary files past the cache limit). The
+    // fill then ends if nobody reads it, and otherwise goes on without its
+    // file.
+    using FileGrowth = std::function<bool(CAssetFill&, uint32_t)>;
 
     // tempPath: the temporary file the fetch writes; finalPath: the cache
     // file it becomes when stored; memoryBound: what fills without a file
