@@ -2,33 +2,20 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-constexpr uint32_t kPeer = 0x7F000002;   // 127.0.0.2
-constexpr uint32_t kOther = 0xC0A80002;  // 192.168.0.2
-
-FetchRoom Room(const std::vector<RunningFetch>& fetches, uint32_t peer) { return RoomForFetch(fetches, peer, 4, 2); }
-
-}  // namespace
-
-TEST(FetchRoom, AnAddressAtItsBoundEndsItsOwnUnreadFetchThenIsRefused) {
-    // Below every bound: start.
-    EXPECT_EQ(Room({{kPeer, false}}, kPeer).verdict, FetchRoom::Verdict::kStart);
-    // At its bound the peer's own unread fetch goes, not another's, nor a read one.
-    const FetchRoom room = Room({{kOther, false}, {kPeer, true}, {kPeer, false}}, kPeer);
-    EXPECT_EQ(room.verdict, FetchRoom::Verdict::kEndFirst);
-    EXPECT_EQ(room.victim, 2u);
-    EXPECT_EQ(Room({{kOther, false}, {kPeer, true}, {kPeer, true}}, kPeer).verdict, FetchRoom::Verdict::kRefuse);
-    // The game's browser has no bound of its own.
-    EXPECT_EQ(Room({{kLoopbackPeer, true}, {kLoopbackPeer, true}, {kLoopbackPeer, true}}, kLoopbackPeer).verdict,
-              FetchRoom::Verdict::kStart);
-}
-
-TEST(FetchRoom, AtTheBoundOfAllTheOldestUnreadFetchGivesWay) {
-    const std::vector<RunningFetch> full{{kLoopbackPeer, true}, {kOther, false}, {kPeer, false}, {kLoopbackPeer, true}};
-    const FetchRoom room = Room(full, kLoopbackPeer);
-    EXPECT_EQ(room.verdict, FetchRoom::Verdict::kEndFirst);
-    EXPECT_EQ(room.victim, 1u);
-    EXPECT_EQ(Room({{kLoopbackPeer, true}, {kOther, true}, {kPeer, true}, {kLoopbackPeer, true}}, kLoopbackPeer).verdict,
-              FetchRoom::Verdict::kRefuse);
+TEST(FetchRoom, AtABoundAFetchNobodyReadsGivesWayBeforeAnyMissIsRefused) {
+    constexpr uint32_t kPeer = 0x7F000002, kOther = 0xC0A80002, kLocal = kLoopbackPeer;
+    auto room = [](const std::vector<RunningFetch>& fetches, uint32_t peer) {
+        const FetchRoom found = RoomForFetch(fetches, peer, 4, 2);
+        return std::make_pair(found.verdict, found.victim);
+    };
+    using V = FetchRoom::Verdict;
+    EXPECT_EQ(room({{kPeer, false}}, kPeer).first, V::kStart);
+    // At its own bound a peer's unread fetch goes, not another's; then it is refused.
+    EXPECT_EQ(room({{kOther, false}, {kPeer, true}, {kPeer, false}}, kPeer), std::make_pair(V::kEndFirst, size_t{2}));
+    EXPECT_EQ(room({{kOther, false}, {kPeer, true}, {kPeer, true}}, kPeer).first, V::kRefuse);
+    // The game's browser has no bound of its own, only the one of all.
+    EXPECT_EQ(room({{kLocal, true}, {kLocal, true}, {kLocal, true}}, kLocal).first, V::kStart);
+    EXPECT_EQ(room({{kLocal, true}, {kOther, false}, {kPeer, false}, {kLocal, true}}, kLocal),
+              std::make_pair(V::kEndFirst, size_t{1}));
+    EXPECT_EQ(room({{kLocal, true}, {kOther, true}, {kPeer, true}, {kLocal, true}}, kLocal).first, V::kRefuse);
 }
