@@ -2,7 +2,7 @@
 
 namespace {
 
-// The first (oldest) fetch nobody reads that mine accepts.
+// The first listed fetch nobody reads that mine accepts.
 template <typename Mine>
 FetchRoom EndUnreadOrRefuse(const std::vector<RunningFetch>& fetches, Mine mine) {
     for (size_t i = 0; i < fetches.size(); ++i) {

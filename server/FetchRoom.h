@@ -31,6 +31,7 @@ struct FetchRoom {
 // For a new fetch of peer among fetches: at most maxPerPeer may be held by
 // one address other than 127.0.0.1, at most maxFetches in all. At either
 // bound a fetch nobody reads gives way (the peer's own at its bound), the
-// oldest first; only when every one is still read is the new one refused.
+// first listed first; only when every one is still read is the new one
+// refused.
 FetchRoom RoomForFetch(const std::vector<RunningFetch>& fetches, uint32_t peer, size_t maxFetches,
                        size_t maxPerPeer);

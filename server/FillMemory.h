@@ -21,7 +21,6 @@ public:
         return true;
     }
     void Release(uint64_t bytes) { m_nHeld -= bytes; }
-    uint64_t Held() const { return m_nHeld; }
 
 private:
     const uint64_t m_nLimit;
