@@ -22,7 +22,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
-from e2e import SERVER_PORT, Client, port_open, wait_until  # noqa: E402
+from e2e import SERVER_PORT, asset_server_answers, Client, port_open, wait_until  # noqa: E402
 from gamepage import Cdn, FULL_PAGE_ASSETS, load_page, make_page  # noqa: E402
 from tls import TestCertificates, trust_ca  # noqa: E402
 
@@ -55,19 +55,20 @@ def cold_connections(cdn, load):
     return result, len({connection for connection, _ in requests}), len(requests)
 
 
-def client_loads(exe, close_window, workdir, url, label, cdn):
-    """Starts exe in an empty workdir, loads the page through it twice (cold,
-    warm) and ends it. Returns (cold ms, warm ms, (CDN connections, CDN
-    requests) of the cold load)."""
+def client_loads(exe, close_window, workdir, url, label, cdn, *args, warm=True):
+    """Starts exe (with args) in an empty workdir, loads the page through it
+    cold and, when warm, again, and ends it. Returns (cold ms, warm ms or
+    None, (CDN connections, CDN requests) of the cold load)."""
     shutil.rmtree(workdir, ignore_errors=True)
     os.makedirs(workdir)
-    client = Client(exe, close_window, workdir)
+    client = Client(exe, close_window, workdir, *args)
     try:
-        if not client.wait_until_serving():
+        # The pass-through is not a client: that its server answers is enough.
+        if not (client.wait_until(asset_server_answers) if args else client.wait_until_serving()):
             print(f"{label}: the client did not start serving on port {SERVER_PORT}", flush=True)
             sys.exit(1)
         cold, connections, requests = cold_connections(cdn, lambda: timed_load(url, f"{label} cold"))
-        warm = timed_load(url, f"{label} warm")
+        warm_ms = timed_load(url, f"{label} warm") if warm else None
     finally:
         # Killing the Wine process ends the client at once; a player's exit
         # would add Wine's seconds of lingering to every round.
@@ -75,7 +76,12 @@ def client_loads(exe, close_window, workdir, url, label, cdn):
         client.process.wait()
         client.log.close()
         wait_until(lambda: not port_open(SERVER_PORT), 30)
-    return cold, warm, (connections, requests)
+    return cold, warm_ms, (connections, requests)
+
+
+def spread(values):
+    """The spread of a series of load times, for beside its median."""
+    return f"(range {min(values):.0f}-{max(values):.0f} ms)"
 
 
 def main():
@@ -91,6 +97,7 @@ def main():
     parser.add_argument("--tls-client", help="a client whose CDN base is https://localhost:TLS_PORT")
     parser.add_argument("--tls-port", type=int, help="the port of that client's CDN base")
     parser.add_argument("--trust-root", help="the tool that makes the Wine prefix trust the test CA")
+    parser.add_argument("--pass-through", help="the bare pass-through (bench/PassThrough.cpp): the floor of a miss")
     options = parser.parse_args()
     builds = [entry.split("=", 1) for entry in options.build]
     if options.tls_client and not (options.tls_port and options.trust_root):
@@ -123,6 +130,8 @@ def main():
     client_url = f"http://127.0.0.1:{SERVER_PORT}/index.html"
     floor_url = f"http://127.0.0.1:{NGINX_PORT}/index.html"
     times = {"direct": [], "floor": []}
+    if options.pass_through:
+        times["pass-through"] = []
     connections = {}
     for scheme, (_, _, _, scheme_builds) in schemes.items():
         times[f"{scheme}direct"] = []
@@ -135,6 +144,12 @@ def main():
                 times[f"{scheme}direct"].append(timed_load(direct_url, f"{scheme}direct", spki))
                 if not scheme:
                     times["floor"].append(timed_load(floor_url, "floor"))
+                if not scheme and options.pass_through:
+                    passed, _, connections["pass-through"] = client_loads(
+                        options.pass_through, options.close_window, os.path.join(options.work, "pass-through"),
+                        client_url, "pass-through", scheme_cdn, "serve", f"http://127.0.0.1:{options.cdn_port}",
+                        warm=False)
+                    times["pass-through"].append(passed)
                 for label, exe in scheme_builds:
                     cold, warm, connections[label] = client_loads(
                         exe, options.close_window, os.path.join(options.work, label), client_url, label, scheme_cdn)
@@ -153,6 +168,10 @@ def main():
     direct = statistics.median(times["direct"])
     floor = statistics.median(times["floor"])
     print(f"  {'nginx without the relay':<28} {floor:8.0f} ms  (the page's floor)  floor/direct {floor / direct:5.2f}")
+    passed = statistics.median(times["pass-through"]) if options.pass_through else None
+    if passed:
+        print(f"  {'bare pass-through, cold':<28} {passed:8.0f} ms  (the floor of a miss)  "
+              f"pass-through/direct {passed / direct:5.2f}  {spread(times['pass-through'])}")
     for scheme, (_, _, _, scheme_builds) in schemes.items():
         direct = statistics.median(times[f"{scheme}direct"])
         print(f"  {scheme + 'direct from the CDN':<28} {direct:8.0f} ms")
@@ -160,7 +179,9 @@ def main():
             cold = statistics.median(times[f"{label} cold"])
             warm = statistics.median(times[f"{label} warm"])
             print(f"  {label:<28} cold {cold:6.0f} ms  warm {warm:6.0f} ms  "
-                  f"cold/{scheme}direct {cold / direct:5.2f}  warm/{scheme}direct {warm / direct:5.2f}")
+                  f"cold/{scheme}direct {cold / direct:5.2f}  warm/{scheme}direct {warm / direct:5.2f}" +
+                  (f"  cold/pass-through {cold / passed:5.2f}" if passed and not scheme else ""))
+            print(f"  {'':<28} cold {spread(times[f'{label} cold'])}  warm {spread(times[f'{label} warm'])}")
     labels = [label for label, _ in builds]
     if "old" in labels and "new" in labels:
         ratios = [statistics.median(times[f"new {kind}"]) / statistics.median(times[f"old {kind}"])

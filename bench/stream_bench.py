@@ -2,7 +2,9 @@
 """The rounds of bench/stream: curl asks each client build for misses, and
 the same assets straight from the CDN, in the same run:
 - a 64 MiB asset from Debian's nginx on loopback: the whole time, through the
-  client and straight from nginx (best of the rounds of each);
+  client, through the bare pass-through (the floor of a miss), straight from
+  nginx, and as one bare WinINet GET into a file under the same Wine (best
+  of the rounds of each);
 - a 16 MiB asset that the CDN trickles over 4 s: the first byte and the whole
   through the client, against the same straight from the CDN (medians);
 - a CDN that accepts and never answers: when the client's reply comes, and
@@ -19,7 +21,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testsupport"))
-from e2e import SERVER_PORT, Client, LoopbackOrigin, Paced, port_open, wait_until  # noqa: E402
+from e2e import SERVER_PORT, asset_server_answers, WINE_EXEC, Client, LoopbackOrigin, Paced, port_open, wait_until  # noqa: E402
 from gamepage import Nginx  # noqa: E402
 
 LARGE = 64 << 20
@@ -69,12 +71,22 @@ class SilentHost:
             peer.close()
 
 
-def with_client(exe, close_window, workdir, measure):
+def bare_get(exe, url, path, rounds):
+    """The best of rounds bare WinINet GETs of url into the file at path, in
+    seconds, run under Wine by the pass-through's get mode."""
+    out = subprocess.run([WINE_EXEC, exe, "get", url, path, str(rounds)], capture_output=True, text=True)
+    if out.returncode != 0:
+        sys.exit(f"the bare GET failed: {out.stderr.strip()}")
+    return float(out.stdout.split()[-1]) / 1000
+
+
+def with_client(exe, close_window, workdir, measure, *args):
     shutil.rmtree(workdir, ignore_errors=True)
     os.makedirs(workdir)
-    client = Client(exe, close_window, workdir)
+    client = Client(exe, close_window, workdir, *args)
     try:
-        if not client.wait_until_serving():
+        # The pass-through is not a client: that its server answers is enough.
+        if not (client.wait_until(asset_server_answers) if args else client.wait_until_serving()):
             sys.exit(f"{exe}: the client did not start serving")
         return measure()
     finally:
@@ -91,6 +103,7 @@ def main():
     parser.add_argument("--cdn-port", type=int, required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--pass-through", required=True, help="the bare pass-through (bench/PassThrough.cpp)")
     options = parser.parse_args()
     builds = [entry.split("=", 1) for entry in options.build]
     shutil.rmtree(options.work, ignore_errors=True)
@@ -109,11 +122,20 @@ def main():
                                     lambda: min(curl(f"{client}/large.bin?r={next(serial)}")[1]
                                                 for _ in range(options.rounds)))
                  for label, exe in builds}
+        passed = with_client(options.pass_through, options.close_window, os.path.join(options.work, "large-pass"),
+                             lambda: min(curl(f"{client}/large.bin?r={next(serial)}")[1]
+                                         for _ in range(options.rounds)), "serve", cdn)
+        # A Windows path of the work folder: Wine's Z: drive is the root.
+        into = "Z:" + os.path.join(options.work, "bare-get.bin").replace("/", "\\")
+        bare = bare_get(options.pass_through, f"{cdn}/large.bin?r={next(serial)}", into, options.rounds)
     finally:
         nginx.stop()
-    print(f"64 MiB miss from nginx on loopback, best of {options.rounds}: curl straight {direct * 1000:.0f} ms")
+    print(f"64 MiB miss from nginx on loopback, best of {options.rounds}: curl straight {direct * 1000:.0f} ms, "
+          f"one bare WinINet GET into a file {bare * 1000:.0f} ms, through the bare pass-through {passed * 1000:.0f} ms "
+          f"({passed / bare:.2f}x the bare GET)")
     for label, _ in builds:
-        print(f"  {label}: {large[label] * 1000:.0f} ms, {large[label] / direct:.2f}x curl straight")
+        print(f"  {label}: {large[label] * 1000:.0f} ms, {large[label] / direct:.2f}x curl straight, "
+              f"{large[label] / passed:.2f}x the pass-through, {large[label] / bare:.2f}x the bare GET")
 
     origin = LoopbackOrigin(options.cdn_port, Trickled())
     try:

@@ -1,0 +1,247 @@
+// The floor of a miss on this platform: what any client that passes assets
+// on from the CDN with Winsock and WinINet must pay, and nothing more.
+//
+// pass_through serve CDN_BASE: listens on the asset server's port; a thread
+// per connection, keep-alive as the asset server keeps it and no Nagle
+// delay, each request read with the asset server's own request parser and
+// answered with one WinINet GET of CDN_BASE + target, made with the fetch's
+// flags, time-outs and Accept header on one internet handle shared by all
+// (with the fetch session's connections-per-server option, so that its
+// connections are kept alive and reused). The head goes out once the CDN's
+// head came, then what has arrived, in reads of up to 256 KiB, each sent on
+// at once. No cache, no file, no coalescing. Runs until killed.
+//
+// pass_through get URL FILE ROUNDS: one bare GET of URL the same way, its
+// body written into FILE in the same pieces; prints the best round in ms.
+#include <winsock2.h>
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <map>
+
+#include "common/OutBuf.h"
+#include "server/ContentTypes.h"
+#include "server/HttpReply.h"
+#include "server/HttpRequest.h"
+
+namespace {
+
+constexpr uint16_t kPort = 12315;
+constexpr DWORD kPiece = 256 * 1024;
+constexpr DWORD kOpenFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+constexpr DWORD kTimeoutMs = 30000;
+constexpr DWORD kConnectionsPerServer = 128;
+
+HINTERNET g_internet = nullptr;
+std::string g_host;
+INTERNET_PORT g_cdnPort = 0;
+std::string g_basePath;
+const std::map<std::string, std::string> g_types = MakeContentTypeTable();
+
+bool OpenSession(const char* base) {
+    char host[256] = {};
+    char path[1024] = {};
+    URL_COMPONENTSA parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof host;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = sizeof path;
+    if (!::InternetCrackUrlA(base, 0, 0, &parts)) return false;
+    g_host = host;
+    g_cdnPort = parts.nPort;
+    g_basePath = path;
+    g_internet = ::InternetOpenA("bench", INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY, nullptr, nullptr, 0);
+    if (!g_internet) return false;
+    for (const DWORD option : {INTERNET_OPTION_MAX_CONNS_PER_SERVER, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER}) {
+        DWORD value = kConnectionsPerServer;
+        ::InternetSetOptionA(g_internet, option, &value, sizeof value);
+    }
+    return true;
+}
+
+// One GET on the shared handle: its connection and request handles, closed
+// in that order's reverse.
+struct Get {
+    HINTERNET connection = nullptr;
+    HINTERNET request = nullptr;
+    DWORD status = 0;
+    DWORD length = 0;
+    ~Get() {
+        if (request) ::InternetCloseHandle(request);
+        if (connection) ::InternetCloseHandle(connection);
+    }
+};
+
+bool Open(HINTERNET internet, const std::string& host, INTERNET_PORT port, const std::string& path, Get* get) {
+    get->connection = ::InternetConnectA(internet, host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    if (!get->connection) return false;
+    get->request = ::HttpOpenRequestA(get->connection, "GET", path.c_str(), nullptr, nullptr, nullptr, kOpenFlags, 0);
+    if (!get->request) return false;
+    for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                               INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        DWORD value = kTimeoutMs;
+        ::InternetSetOptionA(get->request, option, &value, sizeof value);
+    }
+    if (!::HttpSendRequestA(get->request, "Accept: */*\r\n\r\n", 15, nullptr, 0)) return false;
+    DWORD size = sizeof get->status;
+    if (!::HttpQueryInfoA(get->request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &get->status, &size,
+                          nullptr)) {
+        return false;
+    }
+    size = sizeof get->length;
+    return ::HttpQueryInfoA(get->request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &get->length, &size,
+                            nullptr) != FALSE;
+}
+
+bool SendAll(SOCKET peer, const char* data, size_t left) {
+    while (left > 0) {
+        const int sent = ::send(peer, data, static_cast<int>(left), 0);
+        if (sent <= 0) return false;
+        data += sent;
+        left -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
+// Answers one request; false when the connection is to close.
+bool Answer(SOCKET peer, const HttpRequestLine& request, bool keepAlive, char* piece) {
+    Get get;
+    const bool relative = request.target.empty() || request.target[0] != '/';
+    const bool fetched =
+        request.isGet && !relative && Open(g_internet, g_host, g_cdnPort, g_basePath + request.target, &get);
+    const char* status = relative            ? "400 Bad Request"
+                         : !fetched          ? "502 Bad Gateway"
+                         : get.status == 200 ? "200 OK"
+                         : get.status == 404 ? "404 Not Found"
+                                             : "502 Bad Gateway";
+    const auto type = g_types.find(TargetExtension(request.target));
+    COutBuf head;
+    if (!AppendReplyHeader(head, status, "Thu, 01 Jan 2026 00:00:00 GMT", fetched ? static_cast<int32_t>(get.length) : 0,
+                           keepAlive, type != g_types.end() ? type->second : kDefaultContentType) ||
+        !SendAll(peer, head.GetData(), static_cast<size_t>(head.GetLength()))) {
+        return false;
+    }
+    // What has come, up to a piece: a read of more would wait for bytes
+    // the peer could have had already.
+    DWORD left = fetched ? get.length : 0;
+    while (left > 0) {
+        DWORD available = 0;
+        if (!::InternetQueryDataAvailable(get.request, &available, 0, 0) || available == 0) return false;
+        DWORD got = 0;
+        const DWORD wanted = available < kPiece ? available : kPiece;
+        if (!::InternetReadFile(get.request, piece, wanted < left ? wanted : left, &got) || got == 0) return false;
+        if (!SendAll(peer, piece, got)) return false;
+        left -= got;
+    }
+    return keepAlive;
+}
+
+void Serve(SOCKET peer) {
+    std::string pending;
+    std::string piece(kPiece, '\0');
+    char buffer[16384];
+    bool keepAlive = false;
+    for (bool open = true; open;) {
+        const int got = ::recv(peer, buffer, sizeof buffer, 0);
+        if (got <= 0) break;
+        pending.append(buffer, static_cast<size_t>(got));
+        size_t end;
+        while (open && (end = pending.find("\r\n\r\n")) != std::string::npos) {
+            HttpRequestLine request;
+            open = ParseHttpRequest(std::string_view(pending).substr(0, end + 4), &request);
+            pending.erase(0, end + 4);
+            if (request.asksClose) keepAlive = false;
+            if (request.asksKeepAlive) keepAlive = true;
+            open = open && Answer(peer, request, keepAlive, piece.data());
+        }
+    }
+    ::shutdown(peer, SD_SEND);
+    ::closesocket(peer);
+}
+
+int RunServer(const char* base) {
+    WSADATA data;
+    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0 || !OpenSession(base)) return 1;
+    const SOCKET listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(kPort);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener, SOMAXCONN) != 0) {
+        std::fprintf(stderr, "cannot listen on port %u\n", kPort);
+        return 1;
+    }
+    for (;;) {
+        const SOCKET peer = ::accept(listener, nullptr, nullptr);
+        if (peer == INVALID_SOCKET) continue;
+        // As the asset server: the body's pieces do not wait for the
+        // browser's delayed acknowledgement of the head.
+        const BOOL noDelay = TRUE;
+        ::setsockopt(peer, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+        std::thread(Serve, peer).detach();
+    }
+}
+
+int RunGet(const char* url, const char* path, int rounds) {
+    char host[256] = {};
+    char target[4096] = {};
+    URL_COMPONENTSA parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof host;
+    parts.lpszUrlPath = target;
+    parts.dwUrlPathLength = sizeof target;
+    if (!::InternetCrackUrlA(url, 0, 0, &parts)) return 2;
+    std::string piece(kPiece, '\0');
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    double best = 1e300;
+    for (int round = 0; round < rounds; ++round) {
+        LARGE_INTEGER start, end;
+        ::QueryPerformanceCounter(&start);
+        const HINTERNET internet =
+            ::InternetOpenA("bench", INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY, nullptr, nullptr, 0);
+        const HANDLE file = ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        bool whole = false;
+        {
+            Get get;
+            if (internet && file != INVALID_HANDLE_VALUE && Open(internet, host, parts.nPort, target, &get)) {
+                DWORD left = get.length;
+                DWORD got = 0;
+                DWORD written = 0;
+                while (left > 0 && ::InternetReadFile(get.request, piece.data(), left < kPiece ? left : kPiece, &got) &&
+                       got > 0 && ::WriteFile(file, piece.data(), got, &written, nullptr) && written == got) {
+                    left -= got;
+                }
+                whole = left == 0;
+            }
+        }
+        if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+        if (internet) ::InternetCloseHandle(internet);
+        ::QueryPerformanceCounter(&end);
+        if (!whole) {
+            std::fprintf(stderr, "the GET of %s failed\n", url);
+            return 1;
+        }
+        const double ms =
+            1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+        if (ms < best) best = ms;
+    }
+    std::printf("%.1f\n", best);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "serve") return RunServer(argv[2]);
+    if (argc == 5 && std::string(argv[1]) == "get") return RunGet(argv[2], argv[3], std::atoi(argv[4]));
+    std::fprintf(stderr, "usage: pass_through serve CDN_BASE | pass_through get URL FILE ROUNDS\n");
+    return 2;
+}
