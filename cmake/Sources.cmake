@@ -20,6 +20,7 @@ set(QUILLMOOR_PORTABLE_SOURCES
   server/FetchWorkers.cpp
   server/HttpReply.cpp
   server/HttpRequest.cpp
+  server/MissBreakdown.cpp
   server/RecentAssets.cpp
   server/ReplyPieces.cpp
   server/RequestFramer.cpp

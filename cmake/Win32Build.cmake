@@ -43,6 +43,17 @@ add_library(quillmoor_portable STATIC ${QUILLMOOR_PORTABLE_SOURCES})
 target_include_directories(quillmoor_portable PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(quillmoor_portable PRIVATE quillmoor_warnings)
 
+# The asset server's log of where each miss spends its time, for
+# bench/misses, which builds it in a folder of its own; the builds of
+# tools/test and tools/run, and every release, are without it.
+option(QUILLMOOR_MISS_BREAKDOWN "Benchmarks only: log where each miss of the asset server spends its time" OFF)
+if(QUILLMOOR_MISS_BREAKDOWN)
+  if(QUILLMOOR_RELEASE)
+    message(FATAL_ERROR "QUILLMOOR_MISS_BREAKDOWN is for benchmarks: a release build is without it")
+  endif()
+  target_compile_definitions(quillmoor_portable PUBLIC QUILLMOOR_MISS_BREAKDOWN)
+endif()
+
 # windres reports no dependencies: the resource script is compiled again
 # whenever a picture or the icon it takes in changes.
 file(GLOB QUILLMOOR_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/skin/*.webp

@@ -276,10 +276,14 @@ AssetBody CAssetCache::FetchOrJoin(std::string_view target, const std::string& n
 // whose file cannot be created goes on without one.
 bool CAssetCache::StartFill(const std::shared_ptr<CFlight>& flight, std::string url) {
     CAssetFill& fill = flight->Fill();
-    if (!fill.CreateTemporaryFile() && ::GetLastError() == ERROR_PATH_NOT_FOUND) {
-        MakeDirectories(m_strRoot.c_str());
-        fill.CreateTemporaryFile();
+    {
+        const CFileWorkTimer timer(fill.Breakdown(), CMissBreakdown::kCreate);
+        if (!fill.CreateTemporaryFile() && ::GetLastError() == ERROR_PATH_NOT_FOUND) {
+            MakeDirectories(m_strRoot.c_str());
+            fill.CreateTemporaryFile();
+        }
     }
+    fill.Breakdown()->Note(CMissBreakdown::kQueued);
     return m_fetches.Run([this, flight, url = std::move(url)] { RunFetch(*flight, url); });
 }
 
@@ -292,6 +296,7 @@ bool CAssetCache::StartFill(const std::shared_ptr<CFlight>& flight, std::string 
 void CAssetCache::RunFetch(CFlight& flight, const std::string& url) {
     CAssetFill* const fill = &flight.Fill();
     const std::string& name = flight.Name();
+    fill->Breakdown()->Note(CMissBreakdown::kFetchBegan);
     int status = 0;
     const int result = m_session.Fetch(url.c_str(), *fill, &status);
     const CAssetFill::View view = fill->Look();
@@ -304,6 +309,7 @@ void CAssetCache::RunFetch(CFlight& flight, const std::string& url) {
             const CStoreTicket ticket(*this);
             stored = ticket && fill->Store();
         }
+        if (stored) fill->Breakdown()->Note(CMissBreakdown::kStored);
         m_recent.Keep(name, stored ? fill->Memory() : nullptr, Ticks(Now()), epoch);
         if (stored) m_nStoredBytes += view.length;
     }

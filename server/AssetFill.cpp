@@ -37,6 +37,7 @@ CAssetFill::CAssetFill(std::wstring tempPath, std::wstring finalPath, std::share
       m_fileGrew(std::move(fileGrew)) {}
 
 CAssetFill::~CAssetFill() {
+    m_breakdown.Report(m_view.length);
     m_hWriter.reset();
     if (!m_bStored) ::DeleteFileW(m_strTempPath.c_str());
     if (m_nReserved) m_memoryBound->Release(m_nReserved);
@@ -96,6 +97,7 @@ bool CAssetFill::OnHead(const FetchHead& head) {
     } else {
         m_piece.resize(std::min<size_t>(head.length, kFetchPiece));
     }
+    m_breakdown.Note(CMissBreakdown::kCdnHead);
     {
         const std::lock_guard<std::mutex> guard(m_lock);
         m_view.phase = Phase::kFilling;
@@ -132,7 +134,12 @@ bool CAssetFill::OnBodyRead(uint32_t got) {
     // stays, rather than a reader losing it.
     if (m_hWriter && m_bStopStoring.exchange(false)) LeaveFile(bytes, got);
     if (m_hWriter) {
-        if (!WriteAll(m_hWriter.get(), bytes, got)) {
+        bool wrote;
+        {
+            const CFileWorkTimer timer(&m_breakdown, CMissBreakdown::kWrite);
+            wrote = WriteAll(m_hWriter.get(), bytes, got);
+        }
+        if (!wrote) {
             if (!LeaveFile(bytes, got)) return false;
         } else {
             m_nFileBytes += got;
@@ -147,6 +154,7 @@ bool CAssetFill::OnBodyRead(uint32_t got) {
     {
         const std::lock_guard<std::mutex> guard(m_lock);
         m_view.written += got;
+        if (m_view.written == m_view.length) m_breakdown.Note(CMissBreakdown::kLastRead);
     }
     Publish();
     return true;
@@ -207,6 +215,7 @@ bool CAssetFill::LeaveFile(const char* piece, uint32_t got) {
 // complete already, so dropping ours loses nothing.
 bool CAssetFill::Store() {
     if (!m_hWriter) return false;
+    const CFileWorkTimer timer(&m_breakdown, CMissBreakdown::kStore);
     bool flushed = ::FlushFileBuffers(m_hWriter.get()) != FALSE;
     flushed = ::CloseHandle(m_hWriter.release()) && flushed;
     if (!flushed) return false;

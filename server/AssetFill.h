@@ -20,6 +20,7 @@
 #include "net/Download.h"
 #include "server/AssetOutcome.h"
 #include "server/FillMemory.h"
+#include "server/MissBreakdown.h"
 #include "toolkit/ScopedResource.h"
 
 class CAssetFill : public CFetchReceiver {
@@ -104,6 +105,9 @@ public:
     bool Abandoned() const { return m_bAbandoned; }
     // From the fetch's next step on, no file: the body goes on in memory.
     void StopStoring() { m_bStopStoring = true; }
+    // Where the miss spent its time (empty but in benchmark builds),
+    // reported when the fill goes.
+    CMissBreakdown* Breakdown() { return &m_breakdown; }
 
 private:
     void Publish();  // wakes the watchers; called without the lock
@@ -120,6 +124,7 @@ private:
     std::atomic<bool> m_bAbandoned{false};
     std::atomic<bool> m_bStopStoring{false};
     std::atomic<uint64_t> m_nFileBytes{0};
+    [[no_unique_address]] CMissBreakdown m_breakdown;
     // The fetch's own, touched by its thread only:
     CHandle m_hWriter;          // null once the disk failed, or from the start
     std::vector<char> m_piece;  // where a large body's pieces are read into

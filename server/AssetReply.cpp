@@ -41,7 +41,9 @@ CReplySource::Next CAssetReply::Peek(uint64_t sent, uint32_t maxBytes, SendSpans
     }
     *spans = NextSpans(head, sent, window, maxBytes);
     if (spans->count > 0) return Next::kBytes;
-    return offset >= m_nBodyLength || !m_bSendsBody ? Next::kEnd : Next::kDry;
+    if (offset < m_nBodyLength && m_bSendsBody) return Next::kDry;
+    if (m_asset.fill) m_asset.fill->Breakdown()->Note(CMissBreakdown::kLastSent);
+    return Next::kEnd;
 }
 
 // The head needs the outcome: at once for a body from memory or a file, once
@@ -89,6 +91,7 @@ CReplySource::Next CAssetReply::ResolveHead() {
         return Next::kFailed;
     }
     m_bHeadReady = true;
+    if (m_asset.fill) m_asset.fill->Breakdown()->Note(CMissBreakdown::kHeadReady);
     return Next::kBytes;
 }
 
@@ -116,6 +119,7 @@ CReplySource::Next CAssetReply::PeekBody(uint64_t bodyOffset, BodyWindow* window
     if (!m_window.Covers(bodyOffset)) {
         const uint32_t count = PieceToRead(bodyOffset, available, kMaxHeldBytes);
         if (count == 0) return Next::kDry;
+        const CFileWorkTimer timer(m_asset.fill ? m_asset.fill->Breakdown() : nullptr, CMissBreakdown::kReadBack);
         if (!ReadPiece(file, bodyOffset, count)) return Next::kFailed;
     }
     *window = m_window;

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks a built client's format without Wine: the file type and machine,
-the GUI subsystem, and no DLL but the system's.   pe_format.py --arch 32|64 EXE"""
+the GUI subsystem, no DLL but the system's, and no benchmark-only per-miss
+breakdown.   pe_format.py --arch 32|64 EXE"""
 import argparse
 import re
 import subprocess
@@ -17,6 +18,9 @@ def problems(exe, arch):
     dlls = re.findall(r"DLL Name: (\S+)", subprocess.run([objdump, "-p", exe], capture_output=True, text=True).stdout)
     if not dlls:
         found.append(f"{objdump} found no imports in {exe}")
+    with open(exe, "rb") as f:
+        if b"miss-breakdown.tsv" in f.read():
+            found.append(f"{exe} has the per-miss breakdown of the benchmarks compiled in")
     return found + [f"{exe} takes {dll}" for dll in dlls if re.search(r"libstdc|libgcc|libwinpthread|libwebp", dll.lower())]
 
 

@@ -9,7 +9,9 @@
 # (client_build: win32, or win64 where the x64 build stands in) with the same
 # toolchain and the same cross-built libwebp; a folder built once is reused,
 # and the working tree is never touched. The logs stay there. A revision
-# from before the x64 build cannot stand in for the 32-bit one.
+# from before the x64 build cannot stand in for the 32-bit one. With
+# old_build_breakdown=1 the build has the asset server's per-miss breakdown
+# compiled in (QUILLMOOR_MISS_BREAKDOWN), in BUILD-breakdown.
 #   dir=$(old_build REV [TARGET...])
 old_build() {
   local rev=$1
@@ -24,15 +26,21 @@ old_build() {
     mkdir -p "$base/src"
     git -C "$root" archive "$commit" | tar -x -C "$base/src" || { log "cannot export $rev"; return 1; }
   fi
-  local name=${client_build:-win32} cpu=i686
+  local name=${client_build:-win32} cpu=i686 options=()
   [ "$name" = win64 ] && cpu=x86_64
+  if [ -n "${old_build_breakdown:-}" ]; then
+    grep -q QUILLMOOR_MISS_BREAKDOWN "$base/src/cmake/Win32Build.cmake" ||
+      { log "$rev has no per-miss breakdown: name a later revision with --old"; return 1; }
+    name+=-breakdown
+    options=(-DQUILLMOOR_MISS_BREAKDOWN=ON)
+  fi
   [ -f "$base/src/cmake/mingw-$cpu.cmake" ] ||
     { log "$rev has no $cpu build: name a later revision with --old"; return 1; }
   log "building ${targets[*]} of $rev ($(git -C "$root" rev-parse --short "$commit")) in $base/$name"
   # The cross-built libwebp is the working tree's (it is not in git).
   cmake -S "$base/src" -B "$base/$name" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$base/src/cmake/mingw-$cpu.cmake" \
-    -DQUILLMOOR_WEBP_PREFIX="$root/.deps/libwebp-$cpu" >"$base/$name-configure.log" 2>&1 &&
+    -DQUILLMOOR_WEBP_PREFIX="$root/.deps/libwebp-$cpu" "${options[@]}" >"$base/$name-configure.log" 2>&1 &&
     cmake --build "$base/$name" --target "${targets[@]}" >"$base/$name-build.log" 2>&1 ||
     { log "building $rev failed; see $base/$name-configure.log and $base/$name-build.log"; return 1; }
   echo "$base/$name"
@@ -65,4 +73,16 @@ old_label() {
 #   cdn_port_of BUILD_FOLDER
 cdn_port_of() {
   sed -n 's|^#define QUILLMOOR_CDN_BASE_A "http://127\.0\.0\.1:\([0-9]*\)"$|\1|p' "$1/generated/BuildConfig.h"
+}
+
+# Builds TARGETs of the working tree with the per-miss breakdown compiled in,
+# in build/BUILD-breakdown (client_build names BUILD), and prints the folder.
+#   dir=$(breakdown_build TARGET...)
+breakdown_build() {
+  local dir="$build/$client_build-breakdown"
+  cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$(windows_toolchain "$client_build")" -DQUILLMOOR_MISS_BREAKDOWN=ON \
+    >"$dir-configure.log" 2>&1 && cmake --build "$dir" --target "$@" >"$dir-build.log" 2>&1 ||
+    { log "building with the breakdown failed; see $dir-configure.log and $dir-build.log"; return 1; }
+  echo "$dir"
 }
