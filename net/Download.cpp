@@ -348,47 +348,76 @@ int FetchUrl(const char* url, COutBuf* sink, int* httpStatus, uint32_t idleLimit
     return session.Fetch(url, receiver, httpStatus);
 }
 
+// The request of a run, and the pace of its reads.
+struct CFetchRun::Request {
+    CGetRequest get;
+    CReadPace pace{kFetchPiece};
+};
+
+CFetchRun::CFetchRun(CFetchReceiver& receiver, uint32_t idleLimitMs)
+    : m_receiver(receiver), m_nIdleLimitMs(idleLimitMs) {}
+
+CFetchRun::~CFetchRun() = default;
+
+bool CFetchRun::Stop(int result) {
+    m_nResult = result;
+    m_bOver = true;
+    m_request.reset();  // the request before the connection it was made on, and both now
+    return false;
+}
+
+void CFetchRun::End(int result) { Stop(result); }
+
+bool CFetchRun::Begin(HINTERNET internet, const char* url, bool mayReuseConnection, uint32_t firstReadUpTo) {
+    const std::wstring wideUrl = WidenAnsi(url);
+    m_request = std::make_unique<Request>();
+    if (!OpenFetchRequest(internet, wideUrl, mayReuseConnection, m_nIdleLimitMs, &m_request->get)) {
+        return !Stop(kFetchNoRequest);
+    }
+    const HINTERNET request = m_request->get.request.get();
+    FetchHead head;
+    head.status = QueryStatusCode(request);
+    m_nStatus = head.status;
+    DWORD announced = 0;
+    if (!QueryContentLength(request, &announced)) return !Stop(kFetchNoRequest);
+    if (announced > kMaxFetchBytes) return !Stop(kFetchTooLarge);
+    m_nAnnounced = head.length = announced;
+    head.fromElsewhere = CameFromElsewhere(request, wideUrl);
+    if (!m_receiver.OnHead(head)) return !Stop(kFetchCutShort);
+    // A short body that came whole with its first read is over here: the
+    // end is seen without waiting.
+    if (announced <= firstReadUpTo && ReadOnce() && m_nReceived == m_nAnnounced) ReadOnce();
+    return m_bOver;
+}
+
+void CFetchRun::Continue() {
+    while (!m_bOver && ReadOnce()) {
+    }
+}
+
 // Each read waits for the first bytes to arrive and asks for what has come,
 // or for more, up to kFetchPiece, while the bytes come fast (CReadPace): the
 // receiver passes a trickled body on as it comes, and a fast one still moves
 // in large pieces (under Wine each read call costs as much as moving a few
 // dozen KiB).
-int FetchUrlOnHandle(HINTERNET internet, const char* url, CFetchReceiver& receiver, bool mayReuseConnection,
-                     int* httpStatus, uint32_t idleLimitMs) {
-    if (httpStatus) *httpStatus = 0;
-    const std::wstring wideUrl = WidenAnsi(url);
-    CGetRequest get;
-    if (!OpenFetchRequest(internet, wideUrl, mayReuseConnection, idleLimitMs, &get)) return kFetchNoRequest;
-    const HINTERNET request = get.request.get();
-    FetchHead head;
-    head.status = QueryStatusCode(request);
-    if (httpStatus) *httpStatus = head.status;
-    DWORD announced = 0;
-    if (!QueryContentLength(request, &announced)) return kFetchNoRequest;
-    if (announced > kMaxFetchBytes) return kFetchTooLarge;
-    head.length = announced;
-    head.fromElsewhere = CameFromElsewhere(request, wideUrl);
-    if (!receiver.OnHead(head)) return kFetchCutShort;
-
-    uint32_t received = 0;
-    CReadPace pace(kFetchPiece);
-    for (;;) {
-        DWORD available = 0;
-        if (!::InternetQueryDataAvailable(request, &available, 0, 0)) return kFetchCutShort;
-        if (available == 0) break;
-        // More than announced can only come from a host that sent too much.
-        if (received == announced) return kFetchCutShort;
-        const DWORD piece = pace.Next(available, announced - received);
-        char* room = receiver.BodyRoom(piece);
-        if (!room) return kFetchCutShort;
-        DWORD got = 0;
-        const auto began = std::chrono::steady_clock::now();
-        if (!::InternetReadFile(request, room, piece, &got)) return kFetchCutShort;
-        const auto took = std::chrono::steady_clock::now() - began;
-        pace.Took(piece, got, static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
-        if (got == 0) break;
-        if (!receiver.OnBodyRead(got)) return kFetchCutShort;
-        received += got;
-    }
-    return received == announced ? kFetchComplete : kFetchCutShort;
+bool CFetchRun::ReadOnce() {
+    const HINTERNET request = m_request->get.request.get();
+    DWORD available = 0;
+    if (!::InternetQueryDataAvailable(request, &available, 0, 0)) return Stop(kFetchCutShort);
+    if (available == 0) return Stop(m_nReceived == m_nAnnounced ? kFetchComplete : kFetchCutShort);
+    // More than announced can only come from a host that sent too much.
+    if (m_nReceived == m_nAnnounced) return Stop(kFetchCutShort);
+    const DWORD piece = m_request->pace.Next(available, m_nAnnounced - m_nReceived);
+    char* room = m_receiver.BodyRoom(piece);
+    if (!room) return Stop(kFetchCutShort);
+    DWORD got = 0;
+    const auto began = std::chrono::steady_clock::now();
+    if (!::InternetReadFile(request, room, piece, &got)) return Stop(kFetchCutShort);
+    const auto took = std::chrono::steady_clock::now() - began;
+    m_request->pace.Took(piece, got,
+                          static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+    if (got == 0) return Stop(m_nReceived == m_nAnnounced ? kFetchComplete : kFetchCutShort);
+    if (!m_receiver.OnBodyRead(got)) return Stop(kFetchCutShort);
+    m_nReceived += got;
+    return true;
 }

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class COutBuf;
@@ -144,13 +145,46 @@ private:
 // length: the sink grows as the bytes come.
 int FetchUrl(const char* url, COutBuf* sink, int* httpStatus = nullptr, uint32_t idleLimitMs = kCdnFetchIdleLimitMs);
 
-// A fetch of url on an internet handle the caller opened and still owns,
-// into receiver; returns 0, 1, 3 or 5. httpStatus as for FetchUrl. Each read
-// takes what has arrived, so the receiver sees the bytes as they come. When
-// mayReuseConnection (the handle has kept connections alive before), a
-// request that failed as on a kept-alive connection the host had dropped,
-// before any reply and well within the idle bound, is sent once more on a
-// new connection; never after a time-out. The request is closed before it
-// returns.
-int FetchUrlOnHandle(HINTERNET internet, const char* url, CFetchReceiver& receiver, bool mayReuseConnection,
-                     int* httpStatus = nullptr, uint32_t idleLimitMs = kCdnFetchIdleLimitMs);
+// A fetch of url on an internet handle the caller opened and keeps open
+// longer than the run, into receiver, in two steps that may run on two
+// threads, one after the other: Begin sends the request and reads the head,
+// and the first piece of a body announced no longer than firstReadUpTo;
+// Continue reads the rest. Each read takes what has arrived, so the receiver
+// sees the bytes as they come. When mayReuseConnection (the handle has kept
+// connections alive before), a request that failed as on a kept-alive
+// connection the host had dropped, before any reply and well within the idle
+// bound, is sent once more on a new connection; never after a time-out. The
+// request is closed when the run ends or goes.
+class CFetchRun {
+public:
+    CFetchRun(CFetchReceiver& receiver, uint32_t idleLimitMs = kCdnFetchIdleLimitMs);
+    ~CFetchRun();
+    CFetchRun(const CFetchRun&) = delete;
+    CFetchRun& operator=(const CFetchRun&) = delete;
+
+    // True when the fetch is over: it failed, or the whole body came.
+    bool Begin(HINTERNET internet, const char* url, bool mayReuseConnection, uint32_t firstReadUpTo = 0);
+    // Reads to the end, unless over.
+    void Continue();
+    // Ends it now with result (no request was made).
+    void End(int result);
+    bool Over() const { return m_bOver; }
+    // Once over: 0, 1, 3, 4 or 5 (FetchResult).
+    int Result() const { return m_nResult; }
+    // The reply's status code, or 0 when no reply came.
+    int HttpStatus() const { return m_nStatus; }
+
+private:
+    struct Request;
+    bool ReadOnce();  // false once over
+    bool Stop(int result);
+
+    CFetchReceiver& m_receiver;
+    const uint32_t m_nIdleLimitMs;
+    std::unique_ptr<Request> m_request;
+    uint32_t m_nAnnounced = 0;
+    uint32_t m_nReceived = 0;
+    int m_nResult = kFetchNoRequest;
+    int m_nStatus = 0;
+    bool m_bOver = false;
+};

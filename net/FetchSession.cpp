@@ -45,16 +45,30 @@ CFetchSession::CFetchSession(DWORD maxConnectionsPerServer, ConnectionStateReade
       m_readState(readState ? std::move(readState) : ReadAtMostEvery(kStateMaxAgeMs, SystemConnectionState)) {}
 
 int CFetchSession::Fetch(const char* url, CFetchReceiver& receiver, int* httpStatus) {
-    int status = 0;
-    if (httpStatus) *httpStatus = 0;
+    const std::shared_ptr<CFetchRun> run = Begin(url, receiver);
+    run->Continue();
+    if (httpStatus) *httpStatus = run->HttpStatus();
+    return run->Result();
+}
+
+std::shared_ptr<CFetchRun> CFetchSession::Begin(const char* url, CFetchReceiver& receiver, uint32_t firstReadUpTo) {
+    // The run goes before the handle it holds.
+    struct Held {
+        Held(CFetchReceiver& receiver, uint32_t idleLimitMs) : run(receiver, idleLimitMs) {}
+        std::shared_ptr<Handle> handle;
+        CFetchRun run;
+    };
+    const auto held = std::make_shared<Held>(receiver, m_nIdleLimitMs);
+    std::shared_ptr<CFetchRun> run(held, &held->run);
     const DWORD flags = m_readState();
-    if (flags & INTERNET_CONNECTION_OFFLINE) return kFetchOffline;
-    const std::shared_ptr<Handle> handle = HandleFor(flags);
-    if (!handle) return kFetchOffline;
-    const int result = FetchUrlOnHandle(handle->internet.get(), url, receiver, handle->hadReply, &status, m_nIdleLimitMs);
-    if (status != 0) handle->hadReply = true;
-    if (httpStatus) *httpStatus = status;
-    return result;
+    if (!(flags & INTERNET_CONNECTION_OFFLINE)) held->handle = HandleFor(flags);
+    if (!held->handle) {
+        run->End(kFetchOffline);
+        return run;
+    }
+    run->Begin(held->handle->internet.get(), url, held->handle->hadReply, firstReadUpTo);
+    if (run->HttpStatus() != 0) held->handle->hadReply = true;
+    return run;
 }
 
 int CFetchSession::Fetch(const char* url, COutBuf* sink, int* httpStatus) {

@@ -48,13 +48,17 @@ public:
 
     // A fetch over the session into receiver, from any thread: 4 when the
     // connection state says offline or no internet handle can be opened;
-    // otherwise what FetchUrlOnHandle returns. Asks for the connection state
+    // otherwise the run's result (CFetchRun). Asks for the connection state
     // every time (the system's own is read again at most once every
     // kStateMaxAgeMs); the handle is opened on first use, with the agent text
     // of that moment, and opened anew whenever the state differs from the one
     // it was opened in. Once a reply came on a handle, its later requests may
     // go out on kept connections, and one the host dropped is retried.
     int Fetch(const char* url, CFetchReceiver& receiver, int* httpStatus = nullptr);
+    // The same fetch begun here (CFetchRun::Begin, with firstReadUpTo) and
+    // continued on any thread. The run holds the internet handle it began
+    // on; one that could not begin is over already, with its result.
+    std::shared_ptr<CFetchRun> Begin(const char* url, CFetchReceiver& receiver, uint32_t firstReadUpTo = 0);
     // The same into a buffer, as FetchUrl.
     int Fetch(const char* url, COutBuf* sink, int* httpStatus = nullptr);
 

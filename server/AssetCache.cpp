@@ -237,7 +237,8 @@ AssetBody CAssetCache::FetchOrJoin(std::string_view target, const std::string& n
     auto fill = std::make_shared<CAssetFill>(tempPath, WidenAnsi(path), m_fillMemory, peer,
                                              [this](CAssetFill& growing, uint32_t grew) {
                                                  return MayGrowFile(growing, grew);
-                                             });
+                                             },
+                                             [this] { MakeDirectories(m_strRoot.c_str()); });
     const auto flight = std::make_shared<CFlight>(*this, name, fill);
     AssetBody body;
     {
@@ -263,7 +264,7 @@ AssetBody CAssetCache::FetchOrJoin(std::string_view target, const std::string& n
     if (OpenStored(name, path, &body)) return body;
     std::string url(m_strCdnBase);
     url += target;
-    if (!StartFill(flight, std::move(url))) {
+    if (!StartFill(flight, url)) {
         body.outcome = {AssetSource::kNoReply, 0, kFetchNoRequest};
         return body;
     }
@@ -271,34 +272,42 @@ AssetBody CAssetCache::FetchOrJoin(std::string_view target, const std::string& n
     return body;
 }
 
-// Creates the fill's temporary file (and the cache directory again, should
-// it have been deleted) and hands the fetch to a thread of its own. A fill
-// whose file cannot be created goes on without one.
-bool CAssetCache::StartFill(const std::shared_ptr<CFlight>& flight, std::string url) {
+// The fetch begins on the thread of the request that asked for it: it sends
+// the request and takes the head and, for a small asset, its first piece.
+// A small asset that came whole with it is answered without a hand-off, and
+// only its storing goes to a fetch thread, off the reply's path. Any other
+// reads on there, at the CDN's pace, whoever reads it. The fill creates its
+// temporary file once the head says whether it needs one before the body is
+// whole; a fill whose file cannot be created goes on without one.
+bool CAssetCache::StartFill(const std::shared_ptr<CFlight>& flight, const std::string& url) {
     CAssetFill& fill = flight->Fill();
-    {
-        const CFileWorkTimer timer(fill.Breakdown(), CMissBreakdown::kCreate);
-        if (!fill.CreateTemporaryFile() && ::GetLastError() == ERROR_PATH_NOT_FOUND) {
-            MakeDirectories(m_strRoot.c_str());
-            fill.CreateTemporaryFile();
-        }
-    }
     fill.Breakdown()->Note(CMissBreakdown::kQueued);
-    return m_fetches.Run([this, flight, url = std::move(url)] { RunFetch(*flight, url); });
+    fill.Breakdown()->Note(CMissBreakdown::kFetchBegan);
+    const std::shared_ptr<CFetchRun> run = m_session.Begin(url.c_str(), fill, CRecentAssets::kMaxAssetBytes);
+    const bool whole = run->Over() && run->Result() == kFetchComplete;
+    if (m_fetches.Run([this, flight, run] {
+            run->Continue();
+            EndFetch(*flight, *run);
+        })) {
+        return true;
+    }
+    // No fetch thread: a body that came whole is stored here, rather than lost.
+    if (whole) EndFetch(*flight, *run);
+    return whole;
 }
 
-// On a fetch thread. What memory holds follows the disk: the new file's
-// bytes when small, or nothing when it could not be stored or the cache was
+// Once the fetch is over, on a fetch thread (or the request's, when none
+// could take it). What memory holds follows the disk: the new file's bytes
+// when small, or nothing when it could not be stored or the cache was
 // emptied meanwhile. The fill leaves the flights only once stored, so that a
 // request that comes meanwhile reads from it rather than fetching again; it
 // is finished once the cache is back within its limit. Should anything
 // throw, the flight's owner ends it as the job goes.
-void CAssetCache::RunFetch(CFlight& flight, const std::string& url) {
+void CAssetCache::EndFetch(CFlight& flight, const CFetchRun& run) {
     CAssetFill* const fill = &flight.Fill();
     const std::string& name = flight.Name();
-    fill->Breakdown()->Note(CMissBreakdown::kFetchBegan);
-    int status = 0;
-    const int result = m_session.Fetch(url.c_str(), *fill, &status);
+    const int result = run.Result();
+    const int status = run.HttpStatus();
     const CAssetFill::View view = fill->Look();
     const bool storable = result == kFetchComplete && !fill->Abandoned() && view.outcome.source == AssetSource::kFetched &&
                           view.written == view.length;

@@ -119,8 +119,8 @@ private:
     bool RoomForFetchLocked(uint32_t peer);
     bool MayGrowFile(CAssetFill& fill, uint32_t grew);
     void AbandonLocked(const std::string& name);
-    bool StartFill(const std::shared_ptr<CFlight>& flight, std::string url);
-    void RunFetch(CFlight& flight, const std::string& url);
+    bool StartFill(const std::shared_ptr<CFlight>& flight, const std::string& url);
+    void EndFetch(CFlight& flight, const CFetchRun& run);
     void EndFlight(const std::string& name, const std::shared_ptr<CAssetFill>& fill);
     void Remeasure();
     void Maintain(bool removeLeftovers);

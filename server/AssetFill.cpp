@@ -29,12 +29,13 @@ bool WriteAll(HANDLE file, const char* data, uint32_t count) {
 }  // namespace
 
 CAssetFill::CAssetFill(std::wstring tempPath, std::wstring finalPath, std::shared_ptr<CFillMemory> memoryBound,
-                       uint32_t peer, FileGrowth fileGrew)
+                       uint32_t peer, FileGrowth fileGrew, std::function<void()> makeFolder)
     : m_strTempPath(std::move(tempPath)),
       m_strFinalPath(std::move(finalPath)),
       m_memoryBound(std::move(memoryBound)),
       m_nPeer(peer),
-      m_fileGrew(std::move(fileGrew)) {}
+      m_fileGrew(std::move(fileGrew)),
+      m_makeFolder(std::move(makeFolder)) {}
 
 CAssetFill::~CAssetFill() {
     m_breakdown.Report(m_view.length);
@@ -44,11 +45,16 @@ CAssetFill::~CAssetFill() {
 }
 
 // Shared for reading only: no other writer, and no deletion while it is
-// written. Readers then open it sharing everything.
+// written. Readers then open it sharing everything. A folder found gone
+// (clear-cache may take it) is made again, once.
 bool CAssetFill::CreateTemporaryFile() {
-    m_hWriter.reset(::CreateFileW(m_strTempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    return static_cast<bool>(m_hWriter);
+    const CFileWorkTimer timer(&m_breakdown, CMissBreakdown::kCreate);
+    for (bool again = static_cast<bool>(m_makeFolder);; again = false) {
+        m_hWriter.reset(::CreateFileW(m_strTempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (m_hWriter || !again || ::GetLastError() != ERROR_PATH_NOT_FOUND) return static_cast<bool>(m_hWriter);
+        m_makeFolder();
+    }
 }
 
 CAssetFill::View CAssetFill::Look() const {
@@ -80,15 +86,20 @@ void CAssetFill::Publish() {
     for (const HANDLE wake : m_watchers) ::SetEvent(wake);
 }
 
-// A small asset is also gathered in memory, in a block of its announced
-// size: the readers send from it, and the cache keeps it once stored. So is
-// a larger one that has no file, within the shared bound; past it the fetch
-// fails before any reply has begun.
+// A small asset is gathered in memory, in a block of its announced size:
+// the readers send from it, its file is written once it is whole, and the
+// cache keeps it once stored. A larger one goes into its file as it comes,
+// created before any reader hears of the head; one that has no file goes
+// into memory too, within the shared bound; past it the fetch fails before
+// any reply has begun.
 bool CAssetFill::OnHead(const FetchHead& head) {
     if (m_bAbandoned) return false;
+    const bool small = head.length <= CRecentAssets::kMaxAssetBytes;
+    m_bFileOnceWhole = small;
+    if (!small) CreateTemporaryFile();
     std::shared_ptr<std::string> memory;
-    if (head.length <= CRecentAssets::kMaxAssetBytes || !m_hWriter) {
-        if (head.length > CRecentAssets::kMaxAssetBytes) {
+    if (small || !m_hWriter) {
+        if (!small) {
             if (!m_memoryBound->Reserve(head.length)) return false;
             m_nReserved = head.length;
         }
@@ -97,7 +108,6 @@ bool CAssetFill::OnHead(const FetchHead& head) {
     } else {
         m_piece.resize(std::min<size_t>(head.length, kFetchPiece));
     }
-    m_breakdown.Note(CMissBreakdown::kCdnHead);
     {
         const std::lock_guard<std::mutex> guard(m_lock);
         m_view.phase = Phase::kFilling;
@@ -106,7 +116,10 @@ bool CAssetFill::OnHead(const FetchHead& head) {
         m_view.length = head.length;
         m_view.memory = std::move(memory);
     }
-    Publish();
+    m_breakdown.Note(CMissBreakdown::kCdnHead);
+    // A small body's first piece follows at once: its readers are woken
+    // with it, once, not for the head and again for the body.
+    if (!small || head.length == 0) Publish();
     return true;
 }
 
@@ -119,10 +132,10 @@ char* CAssetFill::BodyRoom(uint32_t count) {
     return count <= m_piece.size() ? m_piece.data() : nullptr;
 }
 
-// Every piece goes to the file while there is one, the small asset's from
-// its block in memory. A write that fails drops the file: a body in memory
-// goes on there alone, a larger one is read back into memory first (if the
-// shared bound allows), so no reader loses a byte.
+// Every piece of a large body goes to the file while there is one. A write
+// that fails drops the file: the body so far is read back into memory
+// first (if the shared bound allows), so no reader loses a byte. A small
+// body stays in its block in memory until it is whole.
 bool CAssetFill::OnBodyRead(uint32_t got) {
     const char* bytes = m_piece.data();
     {
@@ -209,11 +222,31 @@ bool CAssetFill::LeaveFile(const char* piece, uint32_t got) {
     return true;
 }
 
+// A small body's file, written whole from memory: false when the disk
+// cannot take it, or the temporary files may not grow by it.
+bool CAssetFill::WriteWholeBody() {
+    const View view = Look();
+    if (!view.memory || !CreateTemporaryFile()) return false;
+    const uint32_t length = static_cast<uint32_t>(view.written);
+    bool kept;
+    {
+        const CFileWorkTimer timer(&m_breakdown, CMissBreakdown::kWrite);
+        kept = WriteAll(m_hWriter.get(), view.memory->data(), length);
+    }
+    if (kept) {
+        m_nFileBytes += length;
+        kept = !m_fileGrew || m_fileGrew(*this, length);
+    }
+    if (!kept) DropFile();
+    return kept;
+}
+
 // Without the flush a power cut could leave the rename done and the data
 // not: an empty file, served for good. The rename also fails while a reader
 // holds the final file open without sharing its deletion; that file is
 // complete already, so dropping ours loses nothing.
 bool CAssetFill::Store() {
+    if (m_bFileOnceWhole && !WriteWholeBody()) return false;
     if (!m_hWriter) return false;
     const CFileWorkTimer timer(&m_breakdown, CMissBreakdown::kStore);
     bool flushed = ::FlushFileBuffers(m_hWriter.get()) != FALSE;

@@ -1,10 +1,11 @@
-// One asset on its way from the CDN: the fetch writes it into its temporary
-// cache file (and, when it is small, into memory as well), and every request
-// for it reads from there up to what has been written, at its own pace. The
-// fetch and the replies are joined by this object alone. When the disk
-// cannot take it (a read-only or full disk, a name too long), the fill goes
-// on without a file, its whole body in memory within a bound shared by all
-// fills, and the asset is served but not stored.
+// One asset on its way from the CDN: the fetch writes a large one into its
+// temporary cache file as it comes, a small one into memory (and into its
+// file only once whole, to be stored), and every request for it reads from
+// there up to what has been written, at its own pace. The fetch and the
+// replies are joined by this object alone. When the disk cannot take it (a
+// read-only or full disk, a name too long), the fill goes on without a file,
+// its whole body in memory within a bound shared by all fills, and the asset
+// is served but not stored.
 #pragma once
 
 #include <windows.h>
@@ -53,18 +54,15 @@ public:
     // tempPath: the temporary file the fetch writes; finalPath: the cache
     // file it becomes when stored; memoryBound: what fills without a file
     // may hold, shared by them all; peer: the address whose request started
-    // the fetch (host byte order).
+    // the fetch (host byte order); makeFolder: creates the folder of both
+    // again, should the temporary file find it gone.
     CAssetFill(std::wstring tempPath, std::wstring finalPath, std::shared_ptr<CFillMemory> memoryBound,
-               uint32_t peer = 0, FileGrowth fileGrew = {});
+               uint32_t peer = 0, FileGrowth fileGrew = {}, std::function<void()> makeFolder = {});
     // Removes the temporary file unless it was stored; readers that still
     // have it open read on from their handles.
     ~CAssetFill() override;
     CAssetFill(const CAssetFill&) = delete;
     CAssetFill& operator=(const CAssetFill&) = delete;
-
-    // Creates the temporary file; false when it cannot be created (the fill
-    // then goes on without one).
-    bool CreateTemporaryFile();
 
     View Look() const;
     // A handle to read the bytes from: the temporary file, or the cache
@@ -80,10 +78,10 @@ public:
     bool OnHead(const FetchHead& head) override;
     char* BodyRoom(uint32_t count) override;
     bool OnBodyRead(uint32_t got) override;
-    // Flushes the complete file to the disk and renames it over the final
-    // path; readers opened from now on read the cache file. False when it
-    // could not be stored (the temporary file then goes with the fill), or
-    // there is no file.
+    // Flushes the complete file to the disk (a small body's is written
+    // first, from memory) and renames it over the final path; readers opened
+    // from now on read the cache file. False when it could not be stored
+    // (the temporary file then goes with the fill), or there is no file.
     bool Store();
     // Ends the fill with the fetch's result: complete when every announced
     // byte arrived, failed otherwise; a failed fill's temporary file goes at
@@ -110,6 +108,9 @@ public:
     CMissBreakdown* Breakdown() { return &m_breakdown; }
 
 private:
+    // Creates the temporary file; false when it cannot be created.
+    bool CreateTemporaryFile();
+    bool WriteWholeBody();
     void Publish();  // wakes the watchers; called without the lock
     bool HoldInMemory(const char* piece, uint32_t got);
     void DropFile();
@@ -120,6 +121,7 @@ private:
     const std::shared_ptr<CFillMemory> m_memoryBound;
     const uint32_t m_nPeer;
     const FileGrowth m_fileGrew;
+    const std::function<void()> m_makeFolder;
     std::atomic<int> m_nReaders{0};
     std::atomic<bool> m_bAbandoned{false};
     std::atomic<bool> m_bStopStoring{false};
@@ -129,6 +131,7 @@ private:
     CHandle m_hWriter;          // null once the disk failed, or from the start
     std::vector<char> m_piece;  // where a large body's pieces are read into
     std::string* m_pMemory = nullptr;  // the memory block being filled, when small or without a file
+    bool m_bFileOnceWhole = false;     // small: its file is written when the body is whole, to store it
     uint64_t m_nReserved = 0;          // what this fill holds of the shared bound
 
     mutable std::mutex m_lock;  // guards everything below
