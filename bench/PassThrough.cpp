@@ -7,9 +7,9 @@
 // answered with one WinINet GET of CDN_BASE + target, made with the fetch's
 // flags, time-outs and Accept header on one internet handle shared by all
 // (with the fetch session's connections-per-server option, so that its
-// connections are kept alive and reused). The head goes out once the CDN's
-// head came, then what has arrived, in reads of up to 256 KiB, each sent on
-// at once. No cache, no file, no coalescing. Runs until killed.
+// connections are kept alive and reused). The body is read as it arrives,
+// in reads of up to 256 KiB, each sent on at once; the head goes out with
+// the first. No cache, no file, no coalescing. Runs until killed.
 //
 // pass_through get URL FILE ROUNDS: one bare GET of URL the same way, its
 // body written into FILE in the same pieces; prints the best round in ms.
@@ -108,7 +108,19 @@ bool SendAll(SOCKET peer, const char* data, size_t left) {
     return true;
 }
 
-// Answers one request; false when the connection is to close.
+// The next piece of the body: what has come, up to 256 KiB. A read of more
+// would wait for bytes the peer could have had already. 0 on failure.
+DWORD ReadPiece(HINTERNET request, DWORD left, char* piece) {
+    DWORD available = 0;
+    if (!::InternetQueryDataAvailable(request, &available, 0, 0) || available == 0) return 0;
+    DWORD wanted = available < kPiece ? available : kPiece;
+    if (wanted > left) wanted = left;
+    DWORD got = 0;
+    return ::InternetReadFile(request, piece, wanted, &got) ? got : 0;
+}
+
+// Answers one request; false when the connection is to close. The head goes
+// out with the body's first piece, in one send.
 bool Answer(SOCKET peer, const HttpRequestLine& request, bool keepAlive, char* piece) {
     Get get;
     const bool relative = request.target.empty() || request.target[0] != '/';
@@ -121,21 +133,20 @@ bool Answer(SOCKET peer, const HttpRequestLine& request, bool keepAlive, char* p
                                              : "502 Bad Gateway";
     const auto type = g_types.find(TargetExtension(request.target));
     COutBuf head;
-    if (!AppendReplyHeader(head, status, "Thu, 01 Jan 2026 00:00:00 GMT", fetched ? static_cast<int32_t>(get.length) : 0,
-                           keepAlive, type != g_types.end() ? type->second : kDefaultContentType) ||
-        !SendAll(peer, head.GetData(), static_cast<size_t>(head.GetLength()))) {
+    DWORD left = fetched ? get.length : 0;
+    const DWORD first = left > 0 ? ReadPiece(get.request, left, piece) : 0;
+    if (left > 0 && first == 0) return false;
+    if (!AppendReplyHeader(head, status, "Thu, 10 Dec 2026 00:00:00 GMT", static_cast<int32_t>(left), keepAlive,
+                           type != g_types.end() ? type->second : kDefaultContentType)) {
         return false;
     }
-    // What has come, up to a piece: a read of more would wait for bytes
-    // the peer could have had already.
-    DWORD left = fetched ? get.length : 0;
+    WSABUF buffers[2] = {{static_cast<ULONG>(head.GetLength()), const_cast<char*>(head.GetData())}, {first, piece}};
+    DWORD sent = 0;  // a blocking send takes everything or fails
+    if (::WSASend(peer, buffers, first > 0 ? 2 : 1, &sent, 0, nullptr, nullptr) != 0) return false;
+    left -= first;
     while (left > 0) {
-        DWORD available = 0;
-        if (!::InternetQueryDataAvailable(get.request, &available, 0, 0) || available == 0) return false;
-        DWORD got = 0;
-        const DWORD wanted = available < kPiece ? available : kPiece;
-        if (!::InternetReadFile(get.request, piece, wanted < left ? wanted : left, &got) || got == 0) return false;
-        if (!SendAll(peer, piece, got)) return false;
+        const DWORD got = ReadPiece(get.request, left, piece);
+        if (got == 0 || !SendAll(peer, piece, got)) return false;
         left -= got;
     }
     return keepAlive;
