@@ -11,6 +11,9 @@
 // in reads of up to 256 KiB, each sent on at once; the head goes out with
 // the first. No cache, no file, no coalescing. Runs until killed.
 //
+// With --no-cookies its requests leave out Wine's cookie handling
+// (INTERNET_FLAG_NO_COOKIES), which the client keeps: what that costs.
+//
 // pass_through get URL FILE ROUNDS: one bare GET of URL the same way, its
 // body written into FILE in the same pieces; prints the best round in ms.
 #include <winsock2.h>
@@ -33,6 +36,7 @@ namespace {
 constexpr uint16_t kPort = 12315;
 constexpr DWORD kPiece = 256 * 1024;
 constexpr DWORD kOpenFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+DWORD g_extraFlags = 0;  // INTERNET_FLAG_NO_COOKIES with --no-cookies
 constexpr DWORD kTimeoutMs = 30000;
 constexpr DWORD kConnectionsPerServer = 128;
 
@@ -80,7 +84,8 @@ struct Get {
 bool Open(HINTERNET internet, const std::string& host, INTERNET_PORT port, const std::string& path, Get* get) {
     get->connection = ::InternetConnectA(internet, host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     if (!get->connection) return false;
-    get->request = ::HttpOpenRequestA(get->connection, "GET", path.c_str(), nullptr, nullptr, nullptr, kOpenFlags, 0);
+    get->request = ::HttpOpenRequestA(get->connection, "GET", path.c_str(), nullptr, nullptr, nullptr,
+                                      kOpenFlags | g_extraFlags, 0);
     if (!get->request) return false;
     for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                                INTERNET_OPTION_RECEIVE_TIMEOUT}) {
@@ -252,7 +257,11 @@ int RunGet(const char* url, const char* path, int rounds) {
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "serve") return RunServer(argv[2]);
+    if (argc == 4 && std::string(argv[1]) == "serve" && std::string(argv[3]) == "--no-cookies") {
+        g_extraFlags = INTERNET_FLAG_NO_COOKIES;
+        return RunServer(argv[2]);
+    }
     if (argc == 5 && std::string(argv[1]) == "get") return RunGet(argv[2], argv[3], std::atoi(argv[4]));
-    std::fprintf(stderr, "usage: pass_through serve CDN_BASE | pass_through get URL FILE ROUNDS\n");
+    std::fprintf(stderr, "usage: pass_through serve CDN_BASE [--no-cookies] | pass_through get URL FILE ROUNDS\n");
     return 2;
 }

@@ -18,12 +18,15 @@ from e2e import SERVER_PORT  # noqa: E402
 
 NGINX_PORT = 12393
 LOG = "miss-breakdown.tsv"
-MARKS = ("queued", "fetch began", "CDN head", "head ready", "last read", "last sent", "stored")
+MARKS = ("queued", "fetch began", "CDN head", "head ready", "last read", "last sent", "stored", "bytes read",
+         "first sent")
 FILE_WORK = ("create", "write", "flush and rename", "read back")
 # What is printed: a name and the span of a miss (a function of its moments
 # and file work, in microseconds).
 ROWS = (
+    ("request's bytes read to taken", lambda m: m["bytes read"]),
     ("request to head sent", lambda m: m["head ready"]),
+    ("  head made to first send done", lambda m: m["first sent"] - m["head ready"]),
     ("head to last byte sent", lambda m: m["last sent"] - m["head ready"]),
     ("  lookup, file, hand-off", lambda m: m["queued"]),
     ("  waiting for a fetch thread", lambda m: m["fetch began"] - m["queued"]),
@@ -40,14 +43,16 @@ ROWS = (
 
 def misses(path):
     """The misses of a log: dicts of their length, moments and file work;
-    a moment never noted is left out."""
+    a moment never noted is left out, and so is one an older build does not
+    note (its lines have fewer moments)."""
     found = []
     with open(path) as f:
         for line in f:
             values = [int(v) for v in line.split("\t")]
+            moments = len(values) - 1 - len(FILE_WORK)
             miss = {"length": values[0]}
-            miss.update({k: v for k, v in zip(MARKS, values[1:1 + len(MARKS)]) if v >= 0})
-            miss.update(zip(FILE_WORK, values[1 + len(MARKS):]))
+            miss.update({k: v for k, v in zip(MARKS, values[1:1 + moments]) if v >= 0})
+            miss.update(zip(FILE_WORK, values[1 + moments:]))
             found.append(miss)
     return found
 

@@ -32,6 +32,7 @@ CReplySource::Next CAssetReply::Peek(uint64_t sent, uint32_t maxBytes, SendSpans
         const Next head = ResolveHead();
         if (head != Next::kBytes) return head;
     }
+    if (sent > 0 && m_asset.fill) m_asset.fill->Breakdown()->Note(CMissBreakdown::kFirstSent);
     const std::string_view head(m_head.GetData(), static_cast<size_t>(m_head.GetLength()));
     const uint64_t offset = BodyOffset(head.size(), sent);
     BodyWindow window;

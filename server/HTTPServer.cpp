@@ -85,7 +85,10 @@ std::unique_ptr<CReplySource> CHTTPServer::HandleRequest(std::string_view reques
     if (type != m_mimeTypes.end()) head.contentType = type->second;
     const int64_t asked = CMissBreakdown::Now();
     AssetBody body = m_cache.Load(target, peerAddress);
-    if (body.fill && !body.joined) body.fill->Breakdown()->Note(CMissBreakdown::kRequest, asked);
+    if (body.fill && !body.joined) {
+        body.fill->Breakdown()->Note(CMissBreakdown::kRequest, asked);
+        body.fill->Breakdown()->Note(CMissBreakdown::kBytesRead, CMissBreakdown::RequestBytesAt());
+    }
     return std::make_unique<CAssetReply>(m_cache, std::move(target), std::move(body), std::move(head), peerAddress);
 }
 

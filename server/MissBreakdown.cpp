@@ -11,6 +11,14 @@ int64_t CMissBreakdown::Now() {
         .count();
 }
 
+namespace {
+thread_local int64_t t_requestBytesAt = 0;
+}  // namespace
+
+void CMissBreakdown::NoteRequestBytes() { t_requestBytesAt = Now(); }
+
+int64_t CMissBreakdown::RequestBytesAt() { return t_requestBytesAt; }
+
 // Each line is written whole and flushed: the benchmark reads the log of a
 // client it then kills.
 void CMissBreakdown::Report(uint64_t length) const {
@@ -23,8 +31,8 @@ void CMissBreakdown::Report(uint64_t length) const {
     int used = std::snprintf(line, sizeof line, "%llu", static_cast<unsigned long long>(length));
     for (int mark = kRequest + 1; mark < kMarkCount; ++mark) {
         const int64_t at = m_marks[mark];
-        used += std::snprintf(line + used, sizeof line - used, "\t%lld",
-                              static_cast<long long>(at && asked ? at - asked : -1));
+        const int64_t after = mark == kBytesRead ? asked - at : at - asked;
+        used += std::snprintf(line + used, sizeof line - used, "\t%lld", static_cast<long long>(at ? after : -1));
     }
     for (const auto& work : m_file) {
         used += std::snprintf(line + used, sizeof line - used, "\t%lld", static_cast<long long>(work.load()));

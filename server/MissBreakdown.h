@@ -20,6 +20,8 @@ public:
         kLastRead,   // the fetch had the last byte
         kLastSent,   // the connection sent the last byte
         kStored,     // the file was flushed and renamed into the cache
+        kBytesRead,  // the connection read the request's last bytes (before kRequest)
+        kFirstSent,  // the first send of the reply returned
         kMarkCount
     };
     // The file work of a miss, summed.
@@ -39,8 +41,13 @@ public:
     }
     void Add(FileWork work, int64_t micros) { m_file[work] += micros; }
     // Appends the miss's line to the log: its length, each mark after the
-    // request in microseconds (-1 when never noted), then each file work.
+    // request in microseconds (-1 when never noted; kBytesRead, before it,
+    // as its distance before it), then each file work.
     void Report(uint64_t length) const;
+    // The connection's thread notes when it read a request's bytes, for the
+    // reply that request gets on the same thread.
+    static void NoteRequestBytes();
+    static int64_t RequestBytesAt();
 
 private:
     std::atomic<int64_t> m_marks[kMarkCount] = {};
@@ -50,6 +57,8 @@ private:
     void Note(Mark, int64_t = 0) {}
     void Add(FileWork, int64_t) {}
     void Report(uint64_t) const {}
+    static void NoteRequestBytes() {}
+    static int64_t RequestBytesAt() { return 0; }
 #endif
 };
 

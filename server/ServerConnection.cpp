@@ -5,6 +5,7 @@
 #include <string>
 
 #include "server/GenericServerParts.h"
+#include "server/MissBreakdown.h"
 
 namespace {
 
@@ -216,6 +217,7 @@ bool CGenericServer::Connection::ReadOnce() {
     // A full piece may leave more behind; Winsock tells of the rest with
     // another FD_READ only after the next read.
     m_bReadable = received == sizeof piece;
+    CMissBreakdown::NoteRequestBytes();
     m_framer.Receive(std::string_view(piece, received));
     return true;
 }
