@@ -132,6 +132,7 @@ def main():
     times = {"direct": [], "floor": []}
     if options.pass_through:
         times["pass-through"] = []
+        times["pass-through without cookies"] = []
     connections = {}
     for scheme, (_, _, _, scheme_builds) in schemes.items():
         times[f"{scheme}direct"] = []
@@ -150,6 +151,11 @@ def main():
                         client_url, "pass-through", scheme_cdn, "serve", f"http://127.0.0.1:{options.cdn_port}",
                         warm=False)
                     times["pass-through"].append(passed)
+                    # The same without Wine's cookie handling, which the client keeps.
+                    times["pass-through without cookies"].append(client_loads(
+                        options.pass_through, options.close_window, os.path.join(options.work, "pass-through"),
+                        client_url, "pass-through without cookies", scheme_cdn, "serve",
+                        f"http://127.0.0.1:{options.cdn_port}", "--no-cookies", warm=False)[0])
                 for label, exe in scheme_builds:
                     cold, warm, connections[label] = client_loads(
                         exe, options.close_window, os.path.join(options.work, label), client_url, label, scheme_cdn)
@@ -172,6 +178,9 @@ def main():
     if passed:
         print(f"  {'bare pass-through, cold':<28} {passed:8.0f} ms  (the floor of a miss)  "
               f"pass-through/direct {passed / direct:5.2f}  {spread(times['pass-through'])}")
+        cookieless = statistics.median(times["pass-through without cookies"])
+        print(f"  {'  the same without cookies':<28} {cookieless:8.0f} ms  (Wine's cookie handling: "
+              f"{passed - cookieless:+.0f} ms)  {spread(times['pass-through without cookies'])}")
     for scheme, (_, _, _, scheme_builds) in schemes.items():
         direct = statistics.median(times[f"{scheme}direct"])
         print(f"  {scheme + 'direct from the CDN':<28} {direct:8.0f} ms")
