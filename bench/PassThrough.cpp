@@ -7,9 +7,9 @@
 // answered with one WinINet GET of CDN_BASE + target, made with the fetch's
 // flags, time-outs and Accept header on one internet handle shared by all
 // (with the fetch session's connections-per-server option, so that its
-// connections are kept alive and reused). The body is read as it arrives,
-// in reads of up to 256 KiB, each sent on at once; the head goes out with
-// the first. No cache, no file, no coalescing. Runs until killed.
+// connections are kept alive and reused). The body is read in reads of
+// 256 KiB (or what is left of it), each sent on at once; the head goes out
+// with the first. No cache, no file, no coalescing. Runs until killed.
 //
 // With --no-cookies its requests leave out Wine's cookie handling
 // (INTERNET_FLAG_NO_COOKIES), which the client keeps: what that costs.
@@ -113,15 +113,11 @@ bool SendAll(SOCKET peer, const char* data, size_t left) {
     return true;
 }
 
-// The next piece of the body: what has come, up to 256 KiB. A read of more
-// would wait for bytes the peer could have had already. 0 on failure.
+// The next piece of the body, up to 256 KiB: a synchronous read waits
+// until it has all it asked for. 0 on failure.
 DWORD ReadPiece(HINTERNET request, DWORD left, char* piece) {
-    DWORD available = 0;
-    if (!::InternetQueryDataAvailable(request, &available, 0, 0) || available == 0) return 0;
-    DWORD wanted = available < kPiece ? available : kPiece;
-    if (wanted > left) wanted = left;
     DWORD got = 0;
-    return ::InternetReadFile(request, piece, wanted, &got) ? got : 0;
+    return ::InternetReadFile(request, piece, left < kPiece ? left : kPiece, &got) ? got : 0;
 }
 
 // Answers one request; false when the connection is to close. The head goes

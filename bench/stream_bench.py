@@ -117,20 +117,29 @@ def main():
 
     nginx = Nginx(site, os.path.join(options.work, "nginx"), options.cdn_port)
     try:
-        direct = min(curl(f"{cdn}/large.bin?r={next(serial)}")[1] for _ in range(options.rounds))
-        large = {label: with_client(exe, options.close_window, os.path.join(options.work, f"large-{label}"),
-                                    lambda: min(curl(f"{client}/large.bin?r={next(serial)}")[1]
-                                                for _ in range(options.rounds)))
-                 for label, exe in builds}
-        passed = with_client(options.pass_through, options.close_window, os.path.join(options.work, "large-pass"),
-                             lambda: min(curl(f"{client}/large.bin?r={next(serial)}")[1]
-                                         for _ in range(options.rounds)), "serve", cdn)
-        # A Windows path of the work folder: Wine's Z: drive is the root.
-        into = "Z:" + os.path.join(options.work, "bare-get.bin").replace("/", "\\")
-        bare = bare_get(options.pass_through, f"{cdn}/large.bin?r={next(serial)}", into, options.rounds)
+        # Each 64 MiB miss is stored (written and flushed) after its reply:
+        # every measurement begins with the disk's writeback done, and the
+        # builds take turns in an order that alternates, so that none meets
+        # what the one before it left to the disk.
+        into = "Z:" + os.path.join(options.work, "bare-get.bin").replace("/", "\\")  # Wine's Z: is the root
+        takers = builds + [("pass-through", options.pass_through)]
+        large = {label: [] for label, _ in takers}
+        direct, bare = [], []
+        for round_number in range(options.rounds):
+            for label, exe in takers if round_number % 2 == 0 else takers[::-1]:
+                args = ("serve", cdn) if label == "pass-through" else ()
+                os.sync()
+                large[label].append(with_client(exe, options.close_window, os.path.join(options.work, f"large-{label}"),
+                                                lambda: curl(f"{client}/large.bin?r={next(serial)}")[1], *args))
+            os.sync()
+            direct.append(curl(f"{cdn}/large.bin?r={next(serial)}")[1])
+            os.sync()
+            bare.append(bare_get(options.pass_through, f"{cdn}/large.bin?r={next(serial)}", into, 1))
+        large = {label: min(times) for label, times in large.items()}
+        passed, direct, bare = large.pop("pass-through"), min(direct), min(bare)
     finally:
         nginx.stop()
-    print(f"64 MiB miss from nginx on loopback, best of {options.rounds}: curl straight {direct * 1000:.0f} ms, "
+    print(f"64 MiB miss from nginx on loopback, best of {options.rounds} (each in a fresh client): curl straight {direct * 1000:.0f} ms, "
           f"one bare WinINet GET into a file {bare * 1000:.0f} ms, through the bare pass-through {passed * 1000:.0f} ms "
           f"({passed / bare:.2f}x the bare GET)")
     for label, _ in builds:
