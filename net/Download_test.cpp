@@ -209,6 +209,29 @@ TEST(FetchSession, AKeptConnectionTheHostDropsIsRetriedOnANewOne) {
     EXPECT_EQ(origin.ConnectionCount(), 2u);
 }
 
+// A run begun on one thread ends on another. A body no longer than the
+// first read's bound that came whole with it is over after Begin; a longer
+// one, or one past the bound, is read on by Continue; a failed request is
+// over at once.
+TEST_F(DownloadTest, AFetchRunBegunOnOneThreadEndsOnAnother) {
+    struct Case { const char* target; uint32_t firstReadUpTo; bool overAfterBegin; int result; std::string body; };
+    CFetchSession session;
+    for (const Case& c : {Case{"/asset", 1 << 20, true, kFetchComplete, "asset bytes"},
+                          Case{"/empty", 1 << 20, true, kFetchComplete, ""},
+                          Case{"/asset", 4, false, kFetchComplete, "asset bytes"},
+                          Case{"/large", 1 << 20, false, kFetchComplete, Body(1 << 20)},
+                          Case{"/cut", 1 << 20, false, kFetchCutShort, Body(500)},
+                          Case{"/chunked", 1 << 20, true, kFetchNoRequest, ""}}) {
+        COutBuf sink;
+        CBufferReceiver receiver(&sink);
+        const std::shared_ptr<CFetchRun> run = session.Begin(Url(c.target).c_str(), receiver, c.firstReadUpTo);
+        EXPECT_EQ(run->Over(), c.overAfterBegin) << c.target << " " << c.firstReadUpTo;
+        std::thread([&] { run->Continue(); }).join();
+        EXPECT_EQ(run->Result(), c.result) << c.target;
+        EXPECT_EQ(Content(sink), c.body) << c.target;
+    }
+}
+
 class CheckedDownloadTest : public DownloadTest {
 protected:
     void SetUp() override {
