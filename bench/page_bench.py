@@ -12,8 +12,9 @@ test CA for the run. Prints each load's time as the page measured it
 (navigation start to the last asset checked), the medians, the ratios
 against the direct load over the same scheme, where the assets' requests
 spent their time in each kind of load (queued in the browser, waiting for
-the head, receiving the body), and how many connections each cold load made
-to the CDN for how many misses."""
+the head, receiving the body), the CPU seconds Wine spent on each cold load
+(in the serving process and in the Wine server), and how many connections
+each cold load made to the CDN for how many misses."""
 import argparse
 import os
 import shutil
@@ -46,6 +47,31 @@ def timed_load(url, what, trusted_spki=None):
     return report["ms"]
 
 
+# CPU seconds of each cold load, by what served it: (its process, the Wine
+# server), one pair per round.
+cold_cpu = {}
+
+
+def cpu_seconds(pid=None):
+    """The CPU seconds process pid has used, or without pid all the Wine
+    servers running."""
+    total = 0
+    for entry in [str(pid)] if pid else os.listdir("/proc"):
+        try:
+            if not pid:
+                if not entry.isdigit():
+                    continue
+                with open(f"/proc/{entry}/cmdline", "rb") as f:
+                    if not os.path.basename(f.read().split(b"\0")[0]).startswith(b"wineserver"):
+                        continue
+            with open(f"/proc/{entry}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            total += int(fields[11]) + int(fields[12])
+        except OSError:
+            pass
+    return total / os.sysconf("SC_CLK_TCK")
+
+
 def cold_connections(cdn, load):
     """Runs load(); returns what it returned, and the connections and
     requests the CDN saw meanwhile."""
@@ -67,7 +93,9 @@ def client_loads(exe, close_window, workdir, url, label, cdn, *args, warm=True):
         if not (client.wait_until(asset_server_answers) if args else client.wait_until_serving()):
             print(f"{label}: the client did not start serving on port {SERVER_PORT}", flush=True)
             sys.exit(1)
+        before = cpu_seconds(client.process.pid), cpu_seconds()
         cold, connections, requests = cold_connections(cdn, lambda: timed_load(url, f"{label} cold"))
+        cold_cpu.setdefault(label, []).append((cpu_seconds(client.process.pid) - before[0], cpu_seconds() - before[1]))
         warm_ms = timed_load(url, f"{label} warm") if warm else None
     finally:
         # Killing the Wine process ends the client at once; a player's exit
@@ -200,6 +228,9 @@ def main():
     for what, loads in phases.items():
         print(f"  {what:<28} " + "  ".join(f"{phase} {statistics.median(load[phase] for load in loads):6.1f}"
                                          for phase in PHASES))
+    print("CPU of Wine per cold load, s (median of the rounds): " +
+          ", ".join(f"{label} {statistics.median(p for p, _ in pairs):.2f} in its process + "
+                    f"{statistics.median(w for _, w in pairs):.2f} in the Wine server" for label, pairs in cold_cpu.items()))
     print("CDN connections of the last cold load: " +
           ", ".join(f"{label} {made} for {asked} requests" for label, (made, asked) in connections.items()))
     return 0
