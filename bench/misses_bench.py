@@ -94,7 +94,8 @@ def main():
             workdir = os.path.join(options.work, "pass-through")
             times["pass-through"].append(client_loads(options.pass_through, options.close_window, workdir, url,
                                                       "pass-through", cdn, "serve",
-                                                      f"http://127.0.0.1:{options.cdn_port}", warm=False)[0])
+                                                      f"http://127.0.0.1:{options.cdn_port}", warm=False,
+                                                      bare=True)[0])
             for label, exe in builds:
                 workdir = os.path.join(options.work, label)
                 times[label].append(client_loads(exe, options.close_window, workdir, url, label, cdn, warm=False)[0])

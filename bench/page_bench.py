@@ -81,16 +81,16 @@ def cold_connections(cdn, load):
     return result, len({connection for connection, _ in requests}), len(requests)
 
 
-def client_loads(exe, close_window, workdir, url, label, cdn, *args, warm=True):
+def client_loads(exe, close_window, workdir, url, label, cdn, *args, warm=True, bare=False):
     """Starts exe (with args) in an empty workdir, loads the page through it
     cold and, when warm, again, and ends it. Returns (cold ms, warm ms or
-    None, (CDN connections, CDN requests) of the cold load)."""
+    None, (CDN connections, CDN requests) of the cold load). A bare server
+    (not a client) is ready once its server answers."""
     shutil.rmtree(workdir, ignore_errors=True)
     os.makedirs(workdir)
     client = Client(exe, close_window, workdir, *args)
     try:
-        # The pass-through is not a client: that its server answers is enough.
-        if not (client.wait_until(asset_server_answers) if args else client.wait_until_serving()):
+        if not (client.wait_until(asset_server_answers) if bare else client.wait_until_serving()):
             print(f"{label}: the client did not start serving on port {SERVER_PORT}", flush=True)
             sys.exit(1)
         before = cpu_seconds(client.process.pid), cpu_seconds()
@@ -126,6 +126,7 @@ def main():
     parser.add_argument("--tls-port", type=int, help="the port of that client's CDN base")
     parser.add_argument("--trust-root", help="the tool that makes the Wine prefix trust the test CA")
     parser.add_argument("--pass-through", help="the bare pass-through (bench/PassThrough.cpp): the floor of a miss")
+    parser.add_argument("--asset-server-alone", help="this build's asset server in a process of its own")
     options = parser.parse_args()
     builds = [entry.split("=", 1) for entry in options.build]
     if options.tls_client and not (options.tls_port and options.trust_root):
@@ -161,6 +162,8 @@ def main():
     if options.pass_through:
         times["pass-through"] = []
         times["pass-through without cookies"] = []
+    if options.asset_server_alone:
+        times["asset server alone"] = []
     connections = {}
     for scheme, (_, _, _, scheme_builds) in schemes.items():
         times[f"{scheme}direct"] = []
@@ -177,13 +180,17 @@ def main():
                     passed, _, connections["pass-through"] = client_loads(
                         options.pass_through, options.close_window, os.path.join(options.work, "pass-through"),
                         client_url, "pass-through", scheme_cdn, "serve", f"http://127.0.0.1:{options.cdn_port}",
-                        warm=False)
+                        warm=False, bare=True)
                     times["pass-through"].append(passed)
                     # The same without Wine's cookie handling, which the client keeps.
                     times["pass-through without cookies"].append(client_loads(
                         options.pass_through, options.close_window, os.path.join(options.work, "pass-through"),
                         client_url, "pass-through without cookies", scheme_cdn, "serve",
-                        f"http://127.0.0.1:{options.cdn_port}", "--no-cookies", warm=False)[0])
+                        f"http://127.0.0.1:{options.cdn_port}", "--no-cookies", warm=False, bare=True)[0])
+                if not scheme and options.asset_server_alone:
+                    times["asset server alone"].append(client_loads(
+                        options.asset_server_alone, options.close_window, os.path.join(options.work, "alone"),
+                        client_url, "asset server alone", scheme_cdn, warm=False, bare=True)[0])
                 for label, exe in scheme_builds:
                     cold, warm, connections[label] = client_loads(
                         exe, options.close_window, os.path.join(options.work, label), client_url, label, scheme_cdn)
@@ -209,6 +216,11 @@ def main():
         cookieless = statistics.median(times["pass-through without cookies"])
         print(f"  {'  the same without cookies':<28} {cookieless:8.0f} ms  (Wine's cookie handling: "
               f"{passed - cookieless:+.0f} ms)  {spread(times['pass-through without cookies'])}")
+    if options.asset_server_alone:
+        alone = statistics.median(times["asset server alone"])
+        print(f"  {'asset server alone, cold':<28} {alone:8.0f} ms  (no window, browser or update check)"
+              + (f"  alone/pass-through {alone / passed:5.2f}" if passed else "")
+              + f"  {spread(times['asset server alone'])}")
     for scheme, (_, _, _, scheme_builds) in schemes.items():
         direct = statistics.median(times[f"{scheme}direct"])
         print(f"  {scheme + 'direct from the CDN':<28} {direct:8.0f} ms")
