@@ -285,6 +285,12 @@ bool CAssetCache::StartFill(const std::shared_ptr<CFlight>& flight, const std::s
     fill.Breakdown()->Note(CMissBreakdown::kFetchBegan);
     const std::shared_ptr<CFetchRun> run = m_session.Begin(url.c_str(), fill, CRecentAssets::kMaxAssetBytes);
     const bool whole = run->Over() && run->Result() == kFetchComplete;
+    // One that failed already is ended here, before its reply looks: it is
+    // answered whole as a failure, never with a head its body does not follow.
+    if (run->Over() && !whole) {
+        EndFetch(*flight, *run);
+        return true;
+    }
     if (m_fetches.Run([this, flight, run] {
             run->Continue();
             EndFetch(*flight, *run);

@@ -498,6 +498,18 @@ TEST_F(HttpServerTest, ACutMissClosesItsReadersShortAndStoresNothing) {
     EXPECT_EQ(m_origin.Targets(), (std::vector<std::string>{"/cut.bin"}));
 }
 
+// A small miss is answered once its first piece came: a CDN reply that ends
+// after its head, before any byte of the body, is answered as a failure
+// whole, not as a head the body never follows.
+TEST_F(HttpServerTest, ASmallMissWhoseBodyNeverComesIsABadGateway) {
+    StartServer();
+    m_origin.SetReply("/headless.png", CTestOrigin::CutReply("", 4096));
+    const TestReply reply = Ask(Get("/headless.png"));
+    EXPECT_EQ(reply.statusLine, "HTTP/1.0 502 Bad Gateway");
+    EXPECT_EQ(reply.headers.at("Content-Length"), "0");
+    EXPECT_FALSE(std::filesystem::exists(CacheFile("/headless.png")));
+}
+
 // After its last reply a connection drains what the peer sends for a
 // while, and then closes however fast the peer goes on sending.
 TEST_F(HttpServerTest, ALingeringConnectionClosesWhileThePeerKeepsSending) {
