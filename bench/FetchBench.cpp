@@ -10,26 +10,11 @@
 #include <functional>
 #include <vector>
 
+#include "bench/BestOf.h"
 #include "common/OutBuf.h"
 #include "net/Download.h"
 
 namespace {
-
-double BestOf(int rounds, const std::function<bool()>& work) {
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
-    double best = 1e300;
-    for (int round = 0; round < rounds; ++round) {
-        LARGE_INTEGER start, end;
-        ::QueryPerformanceCounter(&start);
-        if (!work()) return -1;
-        ::QueryPerformanceCounter(&end);
-        const double ms =
-            1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
-        if (ms < best) best = ms;
-    }
-    return best;
-}
 
 // The same request as FetchUrl, read and dropped in pieces of `piece` bytes:
 // what the platform costs for that piece size.

@@ -20,13 +20,16 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
 #include <map>
 
+#include "bench/BestOf.h"
 #include "common/OutBuf.h"
+#include "net/InternetHandle.h"
 #include "server/ContentTypes.h"
 #include "server/HttpReply.h"
 #include "server/HttpRequest.h"
@@ -39,67 +42,74 @@ constexpr DWORD kOpenFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE
 DWORD g_extraFlags = 0;  // INTERNET_FLAG_NO_COOKIES with --no-cookies
 constexpr DWORD kTimeoutMs = 30000;
 constexpr DWORD kConnectionsPerServer = 128;
+constexpr int kMaxConnections = 128;
 
-HINTERNET g_internet = nullptr;
-std::string g_host;
-INTERNET_PORT g_cdnPort = 0;
-std::string g_basePath;
-const std::map<std::string, std::string> g_types = MakeContentTypeTable();
+// Where a URL points: its host, port and path with the query.
+struct UrlTarget {
+    std::string host;
+    INTERNET_PORT port = 0;
+    std::string path;
+};
 
-bool OpenSession(const char* base) {
+bool CrackTarget(const char* url, UrlTarget* target) {
     char host[256] = {};
-    char path[1024] = {};
+    char path[4096] = {};
     URL_COMPONENTSA parts{};
     parts.dwStructSize = sizeof parts;
     parts.lpszHostName = host;
     parts.dwHostNameLength = sizeof host;
     parts.lpszUrlPath = path;
     parts.dwUrlPathLength = sizeof path;
-    if (!::InternetCrackUrlA(base, 0, 0, &parts)) return false;
-    g_host = host;
-    g_cdnPort = parts.nPort;
-    g_basePath = path;
-    g_internet = ::InternetOpenA("bench", INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY, nullptr, nullptr, 0);
+    if (!::InternetCrackUrlA(url, 0, 0, &parts)) return false;
+    *target = {host, parts.nPort, path};
+    return true;
+}
+
+CInternetHandle g_internet;
+UrlTarget g_cdn;
+const std::map<std::string, std::string> g_types = MakeContentTypeTable();
+// Connections served at once: no more than the asset server's bound.
+std::atomic<int> g_connections{0};
+
+bool OpenSession(const char* base) {
+    if (!CrackTarget(base, &g_cdn)) return false;
+    g_internet.reset(::InternetOpenA("bench", INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY, nullptr, nullptr, 0));
     if (!g_internet) return false;
     for (const DWORD option : {INTERNET_OPTION_MAX_CONNS_PER_SERVER, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER}) {
         DWORD value = kConnectionsPerServer;
-        ::InternetSetOptionA(g_internet, option, &value, sizeof value);
+        ::InternetSetOptionA(g_internet.get(), option, &value, sizeof value);
     }
     return true;
 }
 
-// One GET on the shared handle: its connection and request handles, closed
-// in that order's reverse.
+// One GET: its connection, and its request, which closes first.
 struct Get {
-    HINTERNET connection = nullptr;
-    HINTERNET request = nullptr;
+    CInternetHandle connection;
+    CInternetHandle request;
     DWORD status = 0;
     DWORD length = 0;
-    ~Get() {
-        if (request) ::InternetCloseHandle(request);
-        if (connection) ::InternetCloseHandle(connection);
-    }
 };
 
-bool Open(HINTERNET internet, const std::string& host, INTERNET_PORT port, const std::string& path, Get* get) {
-    get->connection = ::InternetConnectA(internet, host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+bool Open(HINTERNET internet, const UrlTarget& url, Get* get) {
+    get->connection.reset(
+        ::InternetConnectA(internet, url.host.c_str(), url.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!get->connection) return false;
-    get->request = ::HttpOpenRequestA(get->connection, "GET", path.c_str(), nullptr, nullptr, nullptr,
-                                      kOpenFlags | g_extraFlags, 0);
+    get->request.reset(::HttpOpenRequestA(get->connection.get(), "GET", url.path.c_str(), nullptr, nullptr, nullptr,
+                                          kOpenFlags | g_extraFlags, 0));
     if (!get->request) return false;
     for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                                INTERNET_OPTION_RECEIVE_TIMEOUT}) {
         DWORD value = kTimeoutMs;
-        ::InternetSetOptionA(get->request, option, &value, sizeof value);
+        ::InternetSetOptionA(get->request.get(), option, &value, sizeof value);
     }
-    if (!::HttpSendRequestA(get->request, "Accept: */*\r\n\r\n", 15, nullptr, 0)) return false;
+    if (!::HttpSendRequestA(get->request.get(), "Accept: */*\r\n\r\n", 15, nullptr, 0)) return false;
     DWORD size = sizeof get->status;
-    if (!::HttpQueryInfoA(get->request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &get->status, &size,
+    if (!::HttpQueryInfoA(get->request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &get->status, &size,
                           nullptr)) {
         return false;
     }
     size = sizeof get->length;
-    return ::HttpQueryInfoA(get->request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &get->length, &size,
+    return ::HttpQueryInfoA(get->request.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &get->length, &size,
                             nullptr) != FALSE;
 }
 
@@ -125,8 +135,8 @@ DWORD ReadPiece(HINTERNET request, DWORD left, char* piece) {
 bool Answer(SOCKET peer, const HttpRequestLine& request, bool keepAlive, char* piece) {
     Get get;
     const bool relative = request.target.empty() || request.target[0] != '/';
-    const bool fetched =
-        request.isGet && !relative && Open(g_internet, g_host, g_cdnPort, g_basePath + request.target, &get);
+    const bool fetched = request.isGet && !relative &&
+                         Open(g_internet.get(), {g_cdn.host, g_cdn.port, g_cdn.path + request.target}, &get);
     const char* status = relative            ? "400 Bad Request"
                          : !fetched          ? "502 Bad Gateway"
                          : get.status == 200 ? "200 OK"
@@ -135,7 +145,7 @@ bool Answer(SOCKET peer, const HttpRequestLine& request, bool keepAlive, char* p
     const auto type = g_types.find(TargetExtension(request.target));
     COutBuf head;
     DWORD left = fetched ? get.length : 0;
-    const DWORD first = left > 0 ? ReadPiece(get.request, left, piece) : 0;
+    const DWORD first = left > 0 ? ReadPiece(get.request.get(), left, piece) : 0;
     if (left > 0 && first == 0) return false;
     if (!AppendReplyHeader(head, status, "Thu, 10 Dec 2026 00:00:00 GMT", static_cast<int32_t>(left), keepAlive,
                            type != g_types.end() ? type->second : kDefaultContentType)) {
@@ -146,7 +156,7 @@ bool Answer(SOCKET peer, const HttpRequestLine& request, bool keepAlive, char* p
     if (::WSASend(peer, buffers, first > 0 ? 2 : 1, &sent, 0, nullptr, nullptr) != 0) return false;
     left -= first;
     while (left > 0) {
-        const DWORD got = ReadPiece(get.request, left, piece);
+        const DWORD got = ReadPiece(get.request.get(), left, piece);
         if (got == 0 || !SendAll(peer, piece, got)) return false;
         left -= got;
     }
@@ -196,54 +206,40 @@ int RunServer(const char* base) {
         // browser's delayed acknowledgement of the head.
         const BOOL noDelay = TRUE;
         ::setsockopt(peer, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
-        std::thread(Serve, peer).detach();
+        if (g_connections >= kMaxConnections) {
+            ::closesocket(peer);
+            continue;
+        }
+        ++g_connections;
+        std::thread([peer] {
+            Serve(peer);
+            --g_connections;
+        }).detach();
     }
 }
 
 int RunGet(const char* url, const char* path, int rounds) {
-    char host[256] = {};
-    char target[4096] = {};
-    URL_COMPONENTSA parts{};
-    parts.dwStructSize = sizeof parts;
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = sizeof host;
-    parts.lpszUrlPath = target;
-    parts.dwUrlPathLength = sizeof target;
-    if (!::InternetCrackUrlA(url, 0, 0, &parts)) return 2;
+    UrlTarget target;
+    if (!CrackTarget(url, &target)) return 2;
     std::string piece(kPiece, '\0');
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
-    double best = 1e300;
-    for (int round = 0; round < rounds; ++round) {
-        LARGE_INTEGER start, end;
-        ::QueryPerformanceCounter(&start);
-        const HINTERNET internet =
-            ::InternetOpenA("bench", INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY, nullptr, nullptr, 0);
-        const HANDLE file = ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        bool whole = false;
-        {
-            Get get;
-            if (internet && file != INVALID_HANDLE_VALUE && Open(internet, host, parts.nPort, target, &get)) {
-                DWORD left = get.length;
-                DWORD got = 0;
-                DWORD written = 0;
-                while (left > 0 && ::InternetReadFile(get.request, piece.data(), left < kPiece ? left : kPiece, &got) &&
-                       got > 0 && ::WriteFile(file, piece.data(), got, &written, nullptr) && written == got) {
-                    left -= got;
-                }
-                whole = left == 0;
-            }
+    const double best = BestOf(rounds, [&] {
+        const CInternetHandle internet(
+            ::InternetOpenA("bench", INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY, nullptr, nullptr, 0));
+        const CHandle file(::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        Get get;
+        if (!internet || !file || !Open(internet.get(), target, &get)) return false;
+        DWORD left = get.length;
+        DWORD got = 0;
+        DWORD written = 0;
+        while (left > 0 && (got = ReadPiece(get.request.get(), left, piece.data())) > 0 &&
+               ::WriteFile(file.get(), piece.data(), got, &written, nullptr) && written == got) {
+            left -= got;
         }
-        if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
-        if (internet) ::InternetCloseHandle(internet);
-        ::QueryPerformanceCounter(&end);
-        if (!whole) {
-            std::fprintf(stderr, "the GET of %s failed\n", url);
-            return 1;
-        }
-        const double ms =
-            1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
-        if (ms < best) best = ms;
+        return left == 0;
+    });
+    if (best < 0) {
+        std::fprintf(stderr, "the GET of %s failed\n", url);
+        return 1;
     }
     std::printf("%.1f\n", best);
     return 0;
