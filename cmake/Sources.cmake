@@ -24,6 +24,7 @@ set(QUILLMOOR_PORTABLE_SOURCES
   server/RecentAssets.cpp
   server/ReplyPieces.cpp
   server/RequestFramer.cpp
+  server/StoreQueue.cpp
   skin/PixelConversion.cpp
   skin/SkinPlacement.cpp
   toolkit/Centring.cpp
@@ -43,7 +44,7 @@ set(QUILLMOOR_PORTABLE_TESTS
   "common_tests:common/OutBuf_test.cpp"
   "game_tests:game/GameLayout_test.cpp"
   "net_tests:net/Md5_test.cpp,net/AgentText_test.cpp,net/ReadPace_test.cpp"
-  "server_tests:server/AssetPath_test.cpp,server/CachePolicy_test.cpp,server/ConnectionState_test.cpp,server/FetchWorkers_test.cpp,server/FetchRoom_test.cpp,server/ReplyPieces_test.cpp,server/HttpRequest_test.cpp,server/HttpReply_test.cpp,server/RecentAssets_test.cpp,server/RequestFramer_test.cpp"
+  "server_tests:server/AssetPath_test.cpp,server/CachePolicy_test.cpp,server/ConnectionState_test.cpp,server/FetchWorkers_test.cpp,server/FetchRoom_test.cpp,server/ReplyPieces_test.cpp,server/HttpRequest_test.cpp,server/HttpReply_test.cpp,server/RecentAssets_test.cpp,server/RequestFramer_test.cpp,server/StoreQueue_test.cpp"
   "skin_tests:skin/PixelConversion_test.cpp,skin/ButtonPicture_test.cpp,skin/SkinPlacement_test.cpp"
   "toolkit_portable_tests:toolkit/Centring_test.cpp,toolkit/CreationText_test.cpp,toolkit/HostPlacement_test.cpp"
   "update_tests:update/VersionFile_test.cpp,update/BuildSwap_test.cpp,update/SignatureFile_test.cpp,update/UpdateKey_test.cpp"

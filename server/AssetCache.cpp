@@ -62,19 +62,21 @@ uint64_t RefreshLastUse(const std::string& path) {
 
 }  // namespace
 
-// Counts a store as under way, unless the cache is closed for exit.
+// Counts a store as under way, unless the cache is closed for exit. The
+// event is set only for the exit that waits for it: a store costs no call
+// to the system beyond its own.
 class CAssetCache::CStoreTicket {
 public:
     explicit CStoreTicket(CAssetCache& cache) : m_cache(cache) {
         CCriticalSectionLock lock(m_cache.m_csStores);
         if (m_cache.m_bClosed) return;
-        if (m_cache.m_nStoresUnderWay++ == 0) ::ResetEvent(m_cache.m_hNoStores.get());
+        ++m_cache.m_nStoresUnderWay;
         m_bValid = true;
     }
     ~CStoreTicket() {
         if (!m_bValid) return;
         CCriticalSectionLock lock(m_cache.m_csStores);
-        if (--m_cache.m_nStoresUnderWay == 0) ::SetEvent(m_cache.m_hNoStores.get());
+        if (--m_cache.m_nStoresUnderWay == 0 && m_cache.m_bClosed) ::SetEvent(m_cache.m_hNoStores.get());
     }
     CStoreTicket(const CStoreTicket&) = delete;
     CStoreTicket& operator=(const CStoreTicket&) = delete;
@@ -145,7 +147,7 @@ CAssetCache::CAssetCache(std::string cdnBase, uint64_t limitBytes, ConnectionSta
     : m_strCdnBase(std::move(cdnBase)),
       m_session(CGenericServer::kMaxConnections, std::move(readState), cdnIdleLimitMs),
       m_nLimitBytes(limitBytes),
-      m_hNoStores(::CreateEventW(nullptr, TRUE, TRUE, nullptr)) {}
+      m_hNoStores(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
 CAssetCache::~CAssetCache() = default;
 
@@ -163,8 +165,9 @@ AssetBody CAssetCache::Load(std::string_view target, uint32_t peer) {
     }
     const std::string name = CacheFileName(target);
     const std::string path = m_strRoot + name;
+    const uint64_t storesBefore = m_nStores;
     if (ServeKept(name, path, &body) || OpenStored(name, path, &body)) return body;
-    return FetchOrJoin(target, name, path, peer);
+    return FetchOrJoin(target, name, path, peer, storesBefore);
 }
 
 // A hit from memory. Once an hour it marks the file used, as a hit from the
@@ -230,7 +233,7 @@ std::shared_ptr<void> ReadingOf(const std::shared_ptr<CAssetFill>& fill) {
 }  // namespace
 
 AssetBody CAssetCache::FetchOrJoin(std::string_view target, const std::string& name, const std::string& path,
-                                   uint32_t peer) {
+                                   uint32_t peer, uint64_t storesBefore) {
     static std::atomic<uint32_t> sequence{0};
     const std::wstring tempPath =
         WidenAnsi(CacheTempFilePath(path, ::GetCurrentProcessId(), ::GetCurrentThreadId(), ++sequence));
@@ -260,8 +263,9 @@ AssetBody CAssetCache::FetchOrJoin(std::string_view target, const std::string& n
     }
     // From here on, leaving by any way ends the flight unless the fetch's
     // job holds it. Another request may have stored the asset between this
-    // one's look and its joining; any that joined meanwhile look again.
-    if (OpenStored(name, path, &body)) return body;
+    // one's look and its joining (a store is counted before its flight
+    // leaves); any that joined meanwhile look again.
+    if (m_nStores != storesBefore && OpenStored(name, path, &body)) return body;
     std::string url(m_strCdnBase);
     url += target;
     if (!StartFill(flight, url)) {
@@ -275,50 +279,72 @@ AssetBody CAssetCache::FetchOrJoin(std::string_view target, const std::string& n
 // The fetch begins on the thread of the request that asked for it: it sends
 // the request and takes the head and, for a small asset, its first piece.
 // A small asset that came whole with it is answered without a hand-off, and
-// only its storing goes to a fetch thread, off the reply's path. Any other
-// reads on there, at the CDN's pace, whoever reads it. The fill creates its
+// its store waits for a quiet moment (CStoreQueue). Any other reads on a
+// fetch thread, at the CDN's pace, whoever reads it. The fill creates its
 // temporary file once the head says whether it needs one before the body is
 // whole; a fill whose file cannot be created goes on without one.
 bool CAssetCache::StartFill(const std::shared_ptr<CFlight>& flight, const std::string& url) {
     CAssetFill& fill = flight->Fill();
     fill.Breakdown()->Note(CMissBreakdown::kQueued);
     fill.Breakdown()->Note(CMissBreakdown::kFetchBegan);
+    m_stores.NoteMiss();
     const std::shared_ptr<CFetchRun> run = m_session.Begin(url.c_str(), fill, CRecentAssets::kMaxAssetBytes);
     const bool whole = run->Over() && run->Result() == kFetchComplete;
     // One that failed already is ended here, before its reply looks: it is
     // answered whole as a failure, never with a head its body does not follow.
     if (run->Over() && !whole) {
-        EndFetch(*flight, *run);
+        EndFetch(flight, *run);
         return true;
     }
+    if (whole && QueueStore(flight, *run)) return true;
     if (m_fetches.Run([this, flight, run] {
             run->Continue();
-            EndFetch(*flight, *run);
+            EndFetch(flight, *run);
         })) {
         return true;
     }
     // No fetch thread: a body that came whole is stored here, rather than lost.
-    if (whole) EndFetch(*flight, *run);
+    if (whole) EndFetch(flight, *run);
     return whole;
 }
 
-// Once the fetch is over, on a fetch thread (or the request's, when none
-// could take it). What memory holds follows the disk: the new file's bytes
-// when small, or nothing when it could not be stored or the cache was
-// emptied meanwhile. The fill leaves the flights only once stored, so that a
-// request that comes meanwhile reads from it rather than fetching again; it
-// is finished once the cache is back within its limit. Should anything
-// throw, the flight's owner ends it as the job goes.
-void CAssetCache::EndFetch(CFlight& flight, const CFetchRun& run) {
-    CAssetFill* const fill = &flight.Fill();
-    const std::string& name = flight.Name();
+void CAssetCache::EndFetch(const std::shared_ptr<CFlight>& flight, const CFetchRun& run) {
+    if (!QueueStore(flight, run)) FinishFetch(*flight, run.Result(), run.HttpStatus());
+}
+
+bool CAssetCache::IsStorable(CAssetFill& fill, int fetchResult) {
+    const CAssetFill::View view = fill.Look();
+    return fetchResult == kFetchComplete && !fill.Abandoned() && view.outcome.source == AssetSource::kFetched &&
+           view.written == view.length;
+}
+
+// A small body that came whole waits in memory for its store, in the
+// flights still, so that a request that comes meanwhile reads it from there.
+// False when it is to be finished at once: anything else, or no room in the
+// store queue.
+bool CAssetCache::QueueStore(const std::shared_ptr<CFlight>& flight, const CFetchRun& run) {
+    CAssetFill& fill = flight->Fill();
+    if (!fill.StoresFromMemory() || !IsStorable(fill, run.Result())) return false;
+    fill.MarkFetchOver();
     const int result = run.Result();
     const int status = run.HttpStatus();
-    const CAssetFill::View view = fill->Look();
-    const bool storable = result == kFetchComplete && !fill->Abandoned() && view.outcome.source == AssetSource::kFetched &&
-                          view.written == view.length;
+    return m_stores.Add([this, flight, result, status] { FinishFetch(*flight, result, status); },
+                        fill.Look().length);
+}
+
+// Once the fetch is over: on a fetch thread, the store thread, or the
+// request's when neither could take it. What memory holds follows the disk:
+// the new file's bytes when small, or nothing when it could not be stored
+// or the cache was emptied meanwhile. The fill leaves the flights only once
+// stored, so that a request that comes meanwhile reads from it rather than
+// fetching again; it is finished once the cache is back within its limit.
+// Should anything throw, the flight's owner ends it as the job goes.
+void CAssetCache::FinishFetch(CFlight& flight, int result, int status) {
+    CAssetFill* const fill = &flight.Fill();
+    const std::string& name = flight.Name();
     bool stored = false;
-    if (storable) {
+    if (IsStorable(*fill, result)) {
+        const uint64_t length = fill->Look().length;
         const uint64_t epoch = m_recent.Epoch();
         {
             const CStoreTicket ticket(*this);
@@ -326,7 +352,10 @@ void CAssetCache::EndFetch(CFlight& flight, const CFetchRun& run) {
         }
         if (stored) fill->Breakdown()->Note(CMissBreakdown::kStored);
         m_recent.Keep(name, stored ? fill->Memory() : nullptr, Ticks(Now()), epoch);
-        if (stored) m_nStoredBytes += view.length;
+        if (stored) {
+            m_nStoredBytes += length;
+            ++m_nStores;
+        }
     }
     flight.Leave();
     if (stored) {
@@ -346,6 +375,7 @@ bool CAssetCache::RoomForFetchLocked(uint32_t peer) {
         std::vector<std::string> names;
         std::vector<RunningFetch> running;
         for (const auto& [name, fill] : m_flights) {
+            if (fill->FetchOver()) continue;  // waits only for its store
             names.push_back(name);
             running.push_back({fill->Peer(), fill->IsRead()});
         }
@@ -480,10 +510,15 @@ void CAssetCache::Maintain(bool removeLeftovers) {
 }
 
 bool CAssetCache::CloseForExit(DWORD milliseconds) {
+    // The stores that wait for a quiet moment are made now, within the time.
+    const ULONGLONG start = ::GetTickCount64();
+    const bool stored = m_stores.Hurry(milliseconds);
+    const ULONGLONG spent = ::GetTickCount64() - start;
+    milliseconds = spent >= milliseconds ? 0 : static_cast<DWORD>(milliseconds - spent);
     {
         CCriticalSectionLock lock(m_csStores);
         m_bClosed = true;
-        if (m_nStoresUnderWay == 0) return true;
+        if (m_nStoresUnderWay == 0) return stored;
     }
-    return ::WaitForSingleObject(m_hNoStores.get(), milliseconds) == WAIT_OBJECT_0;
+    return ::WaitForSingleObject(m_hNoStores.get(), milliseconds) == WAIT_OBJECT_0 && stored;
 }

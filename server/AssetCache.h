@@ -19,6 +19,7 @@
 #include "server/FetchRoom.h"
 #include "server/FetchWorkers.h"
 #include "server/RecentAssets.h"
+#include "server/StoreQueue.h"
 #include "toolkit/CriticalSection.h"
 #include "toolkit/ScopedResource.h"
 
@@ -81,7 +82,9 @@ public:
     // CDN's pace whoever reads it, and a complete 200 reply from the CDN's
     // own host is flushed and renamed over the final name, so neither a
     // reader nor a power cut ever leaves a partly written asset there; the
-    // cache is trimmed after every store. A disk that cannot take the file
+    // cache is trimmed after every store. A small asset that came whole is
+    // stored once the misses pause (CStoreQueue), and read from memory until
+    // then. A disk that cannot take the file
     // (read-only, full, a name too long) leaves the asset served from
     // memory and not stored. Requests of a target being fetched
     // get the same fill: one fetch. peer: the address the request came from
@@ -115,12 +118,16 @@ private:
 
     bool ServeKept(const std::string& name, const std::string& path, AssetBody* body);
     bool OpenStored(const std::string& name, const std::string& path, AssetBody* body);
-    AssetBody FetchOrJoin(std::string_view target, const std::string& name, const std::string& path, uint32_t peer);
+    AssetBody FetchOrJoin(std::string_view target, const std::string& name, const std::string& path, uint32_t peer,
+                          uint64_t storesBefore);
     bool RoomForFetchLocked(uint32_t peer);
     bool MayGrowFile(CAssetFill& fill, uint32_t grew);
     void AbandonLocked(const std::string& name);
     bool StartFill(const std::shared_ptr<CFlight>& flight, const std::string& url);
-    void EndFetch(CFlight& flight, const CFetchRun& run);
+    void EndFetch(const std::shared_ptr<CFlight>& flight, const CFetchRun& run);
+    static bool IsStorable(CAssetFill& fill, int fetchResult);
+    bool QueueStore(const std::shared_ptr<CFlight>& flight, const CFetchRun& run);
+    void FinishFetch(CFlight& flight, int result, int status);
     void EndFlight(const std::string& name, const std::shared_ptr<CAssetFill>& fill);
     void Remeasure();
     void Maintain(bool removeLeftovers);
@@ -134,6 +141,7 @@ private:
     std::unordered_map<std::string, std::shared_ptr<CAssetFill>> m_flights;  // by cache file name
     const uint64_t m_nLimitBytes;
     std::atomic<uint64_t> m_nStoredBytes{0};
+    std::atomic<uint64_t> m_nStores{0};  // assets stored since the cache opened
     std::atomic<bool> m_bTrimming{false};
     std::atomic<uint32_t> m_nMeasureRequests{0};  // made since the last listing began
     // The temporary files' bytes as last counted plus what they grew by
@@ -142,7 +150,9 @@ private:
     CCriticalSection m_csStores;   // guards the two below
     int m_nStoresUnderWay = 0;
     bool m_bClosed = false;
-    CHandle m_hNoStores;           // manual reset: set while no store is under way
+    CHandle m_hNoStores;           // manual reset: set once closed and no store is under way
+    // Its thread uses everything above; the fetches' jobs queue stores there.
+    CStoreQueue m_stores;
     // Last: its threads use everything above. Room for as many again as may
     // run: fetches that gave way end at their next step.
     CFetchWorkers m_fetches{2 * kMaxFetches};

@@ -89,6 +89,13 @@ public:
     void Finish(int fetchResult, int httpStatus);
     // The body's block in memory when small, for the cache to keep.
     std::shared_ptr<const std::string> Memory() const;
+    // A small body, whose file is written from memory only when stored:
+    // read on the fetch's thread, or once the fetch is over.
+    bool StoresFromMemory() const { return m_bFileOnceWhole; }
+    // The fetch is over and the fill only waits for its store: it takes no
+    // connection to the CDN, and no fetch makes room by ending it.
+    void MarkFetchOver() { m_bFetchOver = true; }
+    bool FetchOver() const { return m_bFetchOver; }
 
     // The replies that read the fill, counted by their AssetBody.
     void AddReader() { ++m_nReaders; }
@@ -125,6 +132,7 @@ private:
     std::atomic<int> m_nReaders{0};
     std::atomic<bool> m_bAbandoned{false};
     std::atomic<bool> m_bStopStoring{false};
+    std::atomic<bool> m_bFetchOver{false};
     std::atomic<uint64_t> m_nFileBytes{0};
     [[no_unique_address]] CMissBreakdown m_breakdown;
     // The fetch's own, touched by its thread only:
