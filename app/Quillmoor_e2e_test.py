@@ -80,9 +80,11 @@ class QuillmoorTest(WorkFolderTestCase):
             self.assertEqual((reply.status, reply.read()), (404, b"missing"))
             connection.close()
 
-            # Stored under the MD5 of the exact target, and served from there
-            # once the CDN is gone.
+            # Stored under the MD5 of the exact target once the misses pause,
+            # and served from there once the CDN is gone.
             cache = os.path.join(self.work, "vt_cdn", "cdn")
+            stored = [os.path.join(cache, hashlib.md5(target.encode()).hexdigest()) for target in bodies]
+            self.assertTrue(wait_until(lambda: all(map(os.path.exists, stored))))
             for target, body in bodies.items():
                 with open(os.path.join(cache, hashlib.md5(target.encode()).hexdigest()), "rb") as f:
                     self.assertEqual(f.read(), body)
