@@ -166,7 +166,7 @@ AssetBody CAssetCache::Load(std::string_view target, uint32_t peer) {
     const std::string name = CacheFileName(target);
     const std::string path = m_strRoot + name;
     const uint64_t storesBefore = m_nStores;
-    if (ServeKept(name, path, &body) || OpenStored(name, path, &body)) return body;
+    if (ServeKept(name, path, &body) || (m_storedNames.MayHave(name) && OpenStored(name, path, &body))) return body;
     return FetchOrJoin(target, name, path, peer, storesBefore);
 }
 
@@ -353,6 +353,7 @@ void CAssetCache::FinishFetch(CFlight& flight, int result, int status) {
         if (stored) fill->Breakdown()->Note(CMissBreakdown::kStored);
         m_recent.Keep(name, stored ? fill->Memory() : nullptr, Ticks(Now()), epoch);
         if (stored) {
+            m_storedNames.Add(name);
             m_nStoredBytes += length;
             ++m_nStores;
         }
@@ -442,6 +443,7 @@ void CAssetCache::EndFlight(const std::string& name, const std::shared_ptr<CAsse
 
 void CAssetCache::ForgetKeptCopies() {
     m_recent.ForgetAll();
+    m_storedNames.Clear();
     Remeasure();
 }
 
@@ -488,6 +490,7 @@ void CAssetCache::Maintain(bool removeLeftovers) {
             if (IsCacheFileName(name)) {
                 const uint64_t size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
                 files.push_back({name, size, Ticks(found.ftLastWriteTime)});
+                m_storedNames.Add(name);
                 total += size;
             } else if (removeLeftovers && IsCacheTempFileName(name)) {
                 ::DeleteFileW((root + found.cFileName).c_str());
@@ -500,6 +503,7 @@ void CAssetCache::Maintain(bool removeLeftovers) {
             if (::DeleteFileW((root + WidenAnsi(file.name)).c_str())) {
                 total -= file.size;
                 m_recent.Forget(file.name);
+                m_storedNames.Remove(file.name);
             }
         }
     }

@@ -20,6 +20,7 @@
 #include "server/FetchWorkers.h"
 #include "server/RecentAssets.h"
 #include "server/StoreQueue.h"
+#include "server/StoredNames.h"
 #include "toolkit/CriticalSection.h"
 #include "toolkit/ScopedResource.h"
 
@@ -136,6 +137,7 @@ private:
     const std::string m_strCdnBase;
     CFetchSession m_session;
     CRecentAssets m_recent;
+    CStoredNames m_storedNames;
     const std::shared_ptr<CFillMemory> m_fillMemory = std::make_shared<CFillMemory>(kMaxFillMemoryBytes);
     std::mutex m_flightsLock;  // guards m_flights
     std::unordered_map<std::string, std::shared_ptr<CAssetFill>> m_flights;  // by cache file name
