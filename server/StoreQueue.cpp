@@ -30,7 +30,10 @@ void CStoreQueue::NoteMiss() { m_nLastMissAt = NowMs(); }
 
 bool CStoreQueue::Add(Store store, uint64_t bytes) {
     const std::lock_guard<std::mutex> guard(m_lock);
-    if (m_bHurried || m_nWaitingBytes + bytes > StoreDue::kMaxWaitingBytes) return false;
+    if (m_bHurried || m_nWaitingBytes + bytes > StoreDue::kMaxWaitingBytes ||
+        m_waiting.size() >= StoreDue::kMaxWaitingStores) {
+        return false;
+    }
     if (!m_thread.joinable()) {
         try {
             m_thread = std::thread([this] { Work(); });
@@ -63,8 +66,9 @@ void CStoreQueue::Work() {
             m_due.wait(guard);
             continue;
         }
+        const bool full = m_waiting.size() >= StoreDue::kMaxWaitingStores;
         const uint32_t wait = StoreWaitMs(NowMs(), m_nLastMissAt, m_waiting.front().queuedAt, m_nWaitingBytes,
-                                          m_bHurried);
+                                          m_bHurried || full);
         if (wait > 0) {
             m_due.wait_for(guard, std::chrono::milliseconds(wait));
             continue;

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -23,8 +24,10 @@ struct StoreDue {
     static constexpr uint32_t kQuietMs = 150;
     // or once the oldest has waited this long,
     static constexpr uint32_t kMaxWaitMs = 10000;
-    // or at once while the stores waiting hold this much or more.
+    // or at once while the stores waiting hold this much or more,
     static constexpr uint64_t kMaxWaitingBytes = 32ull << 20;
+    // or are this many.
+    static constexpr size_t kMaxWaitingStores = 1024;
 };
 
 // How long the store thread is to wait before the oldest store: 0 for now.
@@ -47,8 +50,9 @@ public:
     void NoteMiss();
     // Queues a store of bytes bytes, run on the store thread when due. False,
     // and store is not queued, when the waiting stores would hold more than
-    // their bound with it, while the queue is hurried, or when its thread
-    // cannot start: the caller stores it itself.
+    // their bound of bytes with it or are as many as their bound, while the
+    // queue is hurried, or when its thread cannot start: the caller stores
+    // it itself.
     bool Add(Store store, uint64_t bytes);
     // Every store waiting is due now, and so is every one queued from now
     // on; waits up to milliseconds for them to be done. True when none is
