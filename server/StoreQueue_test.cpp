@@ -56,4 +56,25 @@ TEST(StoreQueue, StoresWaitForAPauseWithinTheirBoundAndNoneIsLeftBehind) {
     EXPECT_EQ(stored.load(), 3);
 }
 
+// As many stores as the bound are due at once, misses or not, and while they
+// are that many one more is refused.
+TEST(StoreQueue, AsManyStoresAsTheBoundAreDueAtOnce) {
+    std::atomic<bool> started{false}, release{false};
+    CStoreQueue queue;
+    queue.NoteMiss();
+    ASSERT_TRUE(queue.Add([&] {
+        started = true;
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }, 1));
+    for (size_t i = 1; i < StoreDue::kMaxWaitingStores; ++i) ASSERT_TRUE(queue.Add([] {}, 1));
+    for (int i = 0; i < 300 && !started; ++i) {
+        queue.NoteMiss();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(started.load());
+    EXPECT_TRUE(queue.Add([] {}, 1));  // the first left the queue as it began
+    EXPECT_FALSE(queue.Add([] {}, 1));
+    release = true;
+}
+
 }  // namespace
