@@ -10,6 +10,7 @@ import os
 import shutil
 import statistics
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from page_bench import client_loads, spread  # noqa: E402
@@ -57,6 +58,19 @@ def misses(path):
     return found
 
 
+def settled(path, quiet_s=1.0, limit_s=30):
+    """Waits until the log at path has not grown for quiet_s: a small miss is
+    stored, and logged, only once the misses pause, after the load."""
+    size, since, began = -1, time.monotonic(), time.monotonic()
+    while time.monotonic() - began < limit_s:
+        now = os.path.getsize(path) if os.path.exists(path) else 0
+        if now != size:
+            size, since = now, time.monotonic()
+        elif time.monotonic() - since >= quiet_s:
+            return
+        time.sleep(0.1)
+
+
 def mean_ms(span, found):
     """The mean of span over the misses that have its moments, in ms."""
     values = []
@@ -98,8 +112,10 @@ def main():
                                                       bare=True)[0])
             for label, exe in builds:
                 workdir = os.path.join(options.work, label)
-                times[label].append(client_loads(exe, options.close_window, workdir, url, label, cdn, warm=False)[0])
-                logged[label] += misses(os.path.join(workdir, LOG))
+                log = os.path.join(workdir, LOG)
+                times[label].append(client_loads(exe, options.close_window, workdir, url, label, cdn, warm=False,
+                                                 settle=lambda: settled(log))[0])
+                logged[label] += misses(log)
             print(f"round {round_number}: " + ", ".join(f"{label} {values[-1]:.0f} ms"
                                                       for label, values in times.items()), flush=True)
     finally:

@@ -81,11 +81,12 @@ def cold_connections(cdn, load):
     return result, len({connection for connection, _ in requests}), len(requests)
 
 
-def client_loads(exe, close_window, workdir, url, label, cdn, *args, warm=True, bare=False):
+def client_loads(exe, close_window, workdir, url, label, cdn, *args, warm=True, bare=False, settle=None):
     """Starts exe (with args) in an empty workdir, loads the page through it
-    cold and, when warm, again, and ends it. Returns (cold ms, warm ms or
-    None, (CDN connections, CDN requests) of the cold load). A bare server
-    (not a client) is ready once its server answers."""
+    cold and, when warm, again, and ends it, once settle (when given)
+    returns. Returns (cold ms, warm ms or None, (CDN connections, CDN
+    requests) of the cold load). A bare server (not a client) is ready once
+    its server answers."""
     shutil.rmtree(workdir, ignore_errors=True)
     os.makedirs(workdir)
     client = Client(exe, close_window, workdir, *args)
@@ -97,6 +98,8 @@ def client_loads(exe, close_window, workdir, url, label, cdn, *args, warm=True, 
         cold, connections, requests = cold_connections(cdn, lambda: timed_load(url, f"{label} cold"))
         cold_cpu.setdefault(label, []).append((cpu_seconds(client.process.pid) - before[0], cpu_seconds() - before[1]))
         warm_ms = timed_load(url, f"{label} warm") if warm else None
+        if settle:
+            settle()
     finally:
         # Killing the Wine process ends the client at once; a player's exit
         # would add Wine's seconds of lingering to every round.
