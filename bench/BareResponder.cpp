@@ -11,10 +11,11 @@
 #include <winsock2.h>
 #include <mswsock.h>
 
+#include "bench/ConnectionThread.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -161,6 +162,8 @@ int main(int argc, char** argv) {
     }
     for (;;) {
         const SOCKET client = ::accept(listener, nullptr, nullptr);
-        if (client != INVALID_SOCKET) std::thread(fromFile ? Serve<SendFile> : events ? ServeWithEvents : Serve<SendReply>, client).detach();
+        if (client == INVALID_SOCKET) continue;
+        void (*const serve)(SOCKET) = fromFile ? Serve<SendFile> : events ? ServeWithEvents : Serve<SendReply>;
+        if (!StartConnectionThread([serve, client] { serve(client); })) ::closesocket(client);
     }
 }
