@@ -1,8 +1,8 @@
-// A connection's thread in the bench servers: a Win32 thread, its handle
+// A connection's thread in the bare responder: a Win32 thread, its handle
 // closed at once, as the asset server's connection threads are; not a
-// detached std::thread. Under Wine the bare responder, serving a short-lived
-// connection on such a thread, was seen to start a thread at a heap address
-// and fault.
+// detached std::thread. Under Wine the responder, serving short-lived
+// connections on such threads, was seen to start one at a heap address and
+// fault.
 #pragma once
 
 #include <windows.h>

@@ -24,10 +24,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <map>
 
 #include "bench/BestOf.h"
-#include "bench/ConnectionThread.h"
 #include "common/OutBuf.h"
 #include "net/InternetHandle.h"
 #include "server/ContentTypes.h"
@@ -211,13 +211,10 @@ int RunServer(const char* base) {
             continue;
         }
         ++g_connections;
-        if (!StartConnectionThread([peer] {
-                Serve(peer);
-                --g_connections;
-            })) {
+        std::thread([peer] {
+            Serve(peer);
             --g_connections;
-            ::closesocket(peer);
-        }
+        }).detach();
     }
 }
 
