@@ -3,12 +3,19 @@
 #include <algorithm>
 #include <system_error>
 
-uint32_t StoreWaitMs(uint64_t now, uint64_t lastMissAt, uint64_t oldestAt, uint64_t waitingBytes, bool hurried) {
-    if (hurried || waitingBytes >= StoreDue::kMaxWaitingBytes) return 0;
+uint32_t StoreWaitMs(uint64_t now, uint64_t lastMissAt, uint64_t oldestAt, uint64_t waitingBytes,
+                     size_t waitingStores, bool hurried) {
+    if (hurried || waitingBytes >= StoreDue::kMaxWaitingBytes || waitingStores >= StoreDue::kMaxWaitingStores) {
+        return 0;
+    }
     const uint64_t quiet = now > lastMissAt ? now - lastMissAt : 0;
     const uint64_t waited = now > oldestAt ? now - oldestAt : 0;
     if (quiet >= StoreDue::kQuietMs || waited >= StoreDue::kMaxWaitMs) return 0;
     return static_cast<uint32_t>(std::min(StoreDue::kQuietMs - quiet, StoreDue::kMaxWaitMs - waited));
+}
+
+bool StoreMayWait(uint64_t waitingBytes, size_t waitingStores, uint64_t bytes) {
+    return waitingBytes + bytes <= StoreDue::kMaxWaitingBytes && waitingStores < StoreDue::kMaxWaitingStores;
 }
 
 uint64_t CStoreQueue::NowMs() {
@@ -30,10 +37,7 @@ void CStoreQueue::NoteMiss() { m_nLastMissAt = NowMs(); }
 
 bool CStoreQueue::Add(Store store, uint64_t bytes) {
     const std::lock_guard<std::mutex> guard(m_lock);
-    if (m_bHurried || m_nWaitingBytes + bytes > StoreDue::kMaxWaitingBytes ||
-        m_waiting.size() >= StoreDue::kMaxWaitingStores) {
-        return false;
-    }
+    if (m_bHurried || !StoreMayWait(m_nWaitingBytes, m_waiting.size(), bytes)) return false;
     if (!m_thread.joinable()) {
         try {
             m_thread = std::thread([this] { Work(); });
@@ -66,9 +70,8 @@ void CStoreQueue::Work() {
             m_due.wait(guard);
             continue;
         }
-        const bool full = m_waiting.size() >= StoreDue::kMaxWaitingStores;
         const uint32_t wait = StoreWaitMs(NowMs(), m_nLastMissAt, m_waiting.front().queuedAt, m_nWaitingBytes,
-                                          m_bHurried || full);
+                                          m_waiting.size(), m_bHurried);
         if (wait > 0) {
             m_due.wait_for(guard, std::chrono::milliseconds(wait));
             continue;

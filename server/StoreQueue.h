@@ -32,9 +32,14 @@ struct StoreDue {
 
 // How long the store thread is to wait before the oldest store: 0 for now.
 // lastMissAt: when the last miss began; oldestAt: when the oldest store was
-// queued; waitingBytes: what the waiting stores hold; hurried: every store
-// is due at once (the cache closes or goes).
-uint32_t StoreWaitMs(uint64_t now, uint64_t lastMissAt, uint64_t oldestAt, uint64_t waitingBytes, bool hurried);
+// queued; waitingBytes, waitingStores: what the waiting stores hold and how
+// many they are; hurried: every store is due at once (the cache closes or
+// goes).
+uint32_t StoreWaitMs(uint64_t now, uint64_t lastMissAt, uint64_t oldestAt, uint64_t waitingBytes,
+                     size_t waitingStores, bool hurried);
+// Whether a store of bytes may wait beside waitingStores stores that hold
+// waitingBytes: within both bounds with it.
+bool StoreMayWait(uint64_t waitingBytes, size_t waitingStores, uint64_t bytes);
 
 class CStoreQueue {
 public:

@@ -11,17 +11,17 @@ namespace {
 TEST(StoreQueue, AStoreIsDueOnceTheMissesPauseOrItWaitedLongOrTooMuchWaits) {
     const uint64_t quiet = StoreDue::kQuietMs;
     // Misses keep coming: the wait is what is left of the quiet time.
-    EXPECT_EQ(StoreWaitMs(1000, 1000 - 10, 990, 1, false), quiet - 10);
-    EXPECT_EQ(StoreWaitMs(1000, 1000 - quiet, 990, 1, false), 0u);
+    EXPECT_EQ(StoreWaitMs(1000, 1000 - 10, 990, 1, 1, false), quiet - 10);
+    EXPECT_EQ(StoreWaitMs(1000, 1000 - quiet, 990, 1, 1, false), 0u);
     // Waited long enough, whatever the misses do; and no wait runs past it.
     const uint64_t due = 5 + StoreDue::kMaxWaitMs;
-    EXPECT_EQ(StoreWaitMs(due, due, 5, 1, false), 0u);
-    EXPECT_EQ(StoreWaitMs(due - 3, due - 3, 5, 1, false), 3u);
+    EXPECT_EQ(StoreWaitMs(due, due, 5, 1, 1, false), 0u);
+    EXPECT_EQ(StoreWaitMs(due - 3, due - 3, 5, 1, 1, false), 3u);
     // Too much waits, or the cache closes: at once.
-    EXPECT_EQ(StoreWaitMs(1000, 1000, 1000, StoreDue::kMaxWaitingBytes, false), 0u);
-    EXPECT_EQ(StoreWaitMs(1000, 1000, 1000, 1, true), 0u);
+    EXPECT_EQ(StoreWaitMs(1000, 1000, 1000, StoreDue::kMaxWaitingBytes, 1, false), 0u);
+    EXPECT_EQ(StoreWaitMs(1000, 1000, 1000, 1, 1, true), 0u);
     // A clock that reads earlier than a mark does not wrap into a long wait.
-    EXPECT_EQ(StoreWaitMs(1000, 1001, 1001, 1, false), quiet);
+    EXPECT_EQ(StoreWaitMs(1000, 1001, 1001, 1, 1, false), quiet);
 }
 
 // A store waits while misses come and runs once they pause; what would hold
