@@ -19,7 +19,12 @@ TEST(StoreQueue, AStoreIsDueOnceTheMissesPauseOrItWaitedLongOrTooMuchWaits) {
     EXPECT_EQ(StoreWaitMs(due - 3, due - 3, 5, 1, 1, false), 3u);
     // Too much waits, or the cache closes: at once.
     EXPECT_EQ(StoreWaitMs(1000, 1000, 1000, StoreDue::kMaxWaitingBytes, 1, false), 0u);
+    EXPECT_EQ(StoreWaitMs(1000, 1000, 1000, 1, StoreDue::kMaxWaitingStores, false), 0u);
     EXPECT_EQ(StoreWaitMs(1000, 1000, 1000, 1, 1, true), 0u);
+    // One more may wait only within both bounds.
+    EXPECT_TRUE(StoreMayWait(StoreDue::kMaxWaitingBytes - 1, StoreDue::kMaxWaitingStores - 1, 1));
+    EXPECT_FALSE(StoreMayWait(StoreDue::kMaxWaitingBytes - 1, StoreDue::kMaxWaitingStores - 1, 2));
+    EXPECT_FALSE(StoreMayWait(0, StoreDue::kMaxWaitingStores, 1));
     // A clock that reads earlier than a mark does not wrap into a long wait.
     EXPECT_EQ(StoreWaitMs(1000, 1001, 1001, 1, 1, false), quiet);
 }
@@ -54,27 +59,6 @@ TEST(StoreQueue, StoresWaitForAPauseWithinTheirBoundAndNoneIsLeftBehind) {
         ASSERT_TRUE(queue.Add(count, 1));
     }
     EXPECT_EQ(stored.load(), 3);
-}
-
-// As many stores as the bound are due at once, misses or not, and while they
-// are that many one more is refused.
-TEST(StoreQueue, AsManyStoresAsTheBoundAreDueAtOnce) {
-    std::atomic<bool> started{false}, release{false};
-    CStoreQueue queue;
-    queue.NoteMiss();
-    ASSERT_TRUE(queue.Add([&] {
-        started = true;
-        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }, 1));
-    for (size_t i = 1; i < StoreDue::kMaxWaitingStores; ++i) ASSERT_TRUE(queue.Add([] {}, 1));
-    for (int i = 0; i < 300 && !started; ++i) {
-        queue.NoteMiss();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ASSERT_TRUE(started.load());
-    EXPECT_TRUE(queue.Add([] {}, 1));  // the first left the queue as it began
-    EXPECT_FALSE(queue.Add([] {}, 1));
-    release = true;
 }
 
 }  // namespace
