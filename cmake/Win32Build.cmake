@@ -247,7 +247,6 @@ target_link_libraries(asset_server_alone PRIVATE quillmoor_windows quillmoor_war
 add_executable(pass_through bench/PassThrough.cpp)
 target_link_libraries(pass_through PRIVATE quillmoor_portable wininet ws2_32 quillmoor_warnings)
 add_executable(bare_responder bench/BareResponder.cpp)
-target_include_directories(bare_responder PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(bare_responder PRIVATE ws2_32 mswsock quillmoor_warnings)
 add_executable(one_window WIN32 bench/OneWindow.cpp)
 target_link_options(one_window PRIVATE -municode)
