@@ -42,9 +42,11 @@ class PageLoadTest(WorkFolderTestCase):
             self.assertEqual((cold.get("ok"), cold.get("checked"), cold.get("bytes")),
                              (True, checked_assets, asset_bytes), cold)
 
-            # One cache file per target, named by the MD5 of the target.
+            # One cache file per target, named by the MD5 of the target, once
+            # the misses have paused and their stores have landed.
             cache = os.path.join(self.work, "vt_cdn", "cdn")
             expected = {hashlib.md5(target.encode()).hexdigest(): body for target, body in files.items()}
+            client.wait_until(lambda: sorted(os.listdir(cache)) == sorted(expected))
             self.assertEqual(sorted(os.listdir(cache)), sorted(expected))
             for name, body in expected.items():
                 with open(os.path.join(cache, name), "rb") as f:

@@ -29,22 +29,18 @@ TEST(StoreQueue, AStoreIsDueOnceTheMissesPauseOrItWaitedLongOrTooMuchWaits) {
     EXPECT_EQ(StoreWaitMs(1000, 1001, 1001, 1, 1, false), quiet);
 }
 
-// A store waits while misses come and runs once they pause; what would hold
-// more than the bound is refused; hurrying runs what waits at once and
-// refuses the rest, and the queue's end runs what is still waiting.
-TEST(StoreQueue, StoresWaitForAPauseWithinTheirBoundAndNoneIsLeftBehind) {
+// On its thread the queue runs a store once the misses pause; hurrying runs
+// what waits at once and refuses the rest, and the queue's end runs what is
+// still waiting. When each store is due is the pure rule's, tested above:
+// here nothing depends on how the threads are scheduled.
+TEST(StoreQueue, StoresRunOnItsThreadAndNoneIsLeftBehind) {
     std::atomic<int> stored{0};
     const auto count = [&] { ++stored; };
     {
         CStoreQueue queue;
+        queue.NoteMiss();
         ASSERT_TRUE(queue.Add(count, 1));
-        EXPECT_FALSE(queue.Add(count, StoreDue::kMaxWaitingBytes));
-        for (int i = 0; i < 6; ++i) {
-            queue.NoteMiss();
-            std::this_thread::sleep_for(std::chrono::milliseconds(StoreDue::kQuietMs / 3));
-        }
-        EXPECT_EQ(stored.load(), 0);
-        for (int i = 0; i < 300 && stored == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 1000 && stored == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_EQ(stored.load(), 1);
 
         queue.NoteMiss();
