@@ -42,8 +42,7 @@ class PageLoadTest(WorkFolderTestCase):
             self.assertEqual((cold.get("ok"), cold.get("checked"), cold.get("bytes")),
                              (True, checked_assets, asset_bytes), cold)
 
-            # One cache file per target, named by the MD5 of the target, once
-            # the misses have paused and their stores have landed.
+            # One cache file per target, named by the MD5 of the target, once stored.
             cache = os.path.join(self.work, "vt_cdn", "cdn")
             expected = {hashlib.md5(target.encode()).hexdigest(): body for target, body in files.items()}
             client.wait_until(lambda: sorted(os.listdir(cache)) == sorted(expected))

@@ -29,10 +29,9 @@ TEST(StoreQueue, AStoreIsDueOnceTheMissesPauseOrItWaitedLongOrTooMuchWaits) {
     EXPECT_EQ(StoreWaitMs(1000, 1001, 1001, 1, 1, false), quiet);
 }
 
-// On its thread the queue runs a store once the misses pause; hurrying runs
-// what waits at once and refuses the rest, and the queue's end runs what is
-// still waiting. When each store is due is the pure rule's, tested above:
-// here nothing depends on how the threads are scheduled.
+// The queue's thread runs a store once the misses pause; hurrying runs what
+// waits and refuses the rest; its end runs what is still waiting. Nothing
+// here depends on how the threads are scheduled (when is the rule's, above).
 TEST(StoreQueue, StoresRunOnItsThreadAndNoneIsLeftBehind) {
     std::atomic<int> stored{0};
     const auto count = [&] { ++stored; };
